@@ -1,0 +1,94 @@
+#include "VorlixConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+Packet bytes(std::initializer_list<uint8_t> list) { return Packet(list); }
+
+const Packet DEFAULT_REPORT = bytes({0x10, 0x00, 0x1C, 0x00, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x00, 0x0A, 0x0B, 0x0C,
+                                     0x0F, 0x0E, 0x0D, 0x10, 0x00, 0x1E, 0x00, 0x00, 0x00, 0x01});
+
+TEST(VorlixConfigTest, WholeReports) {
+    struct Case {
+        const char* name;
+        std::function<void(VorlixConfig&)> apply;
+        Packet expected;
+    };
+    const Case cases[] = {
+        {"defaults", [](VorlixConfig&) {}, DEFAULT_REPORT},
+        {"everything off, slowest",
+         [](VorlixConfig& c) {
+             c.setLiftOffDetection(false);
+             c.setSmartScrolling(false);
+             c.setFrequency(Frequency::Hz_0125);
+             c.setWheelPressRemapped(false);
+             c.setRemapGestureButton(false);
+             c.setSpeed(Speed::Speed_1);
+         },
+         bytes({0x10, 0x00, 0x0A, 0x1F, 0x01, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                0x00, 0x03, 0x00, 0x0A, 0x0B, 0x0C, 0x0C, 0x0E, 0x0D, 0x2F, 0x00, 0x1E, 0x00, 0x00, 0x00, 0x08})},
+        {"everything on, fastest",
+         [](VorlixConfig& c) {
+             c.setLiftOffDetection(true);
+             c.setSmartScrolling(true);
+             c.setFrequency(Frequency::Hz_1000);
+             c.setWheelPressRemapped(true);
+             c.setRemapGestureButton(true);
+             c.setSpeed(Speed::Speed_5);
+         },
+         bytes({0x10, 0x00, 0x54, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                0x00, 0x03, 0x00, 0x0A, 0x0B, 0x0C, 0x0F, 0x0E, 0x0D, 0x10, 0x00, 0x1E, 0x00, 0x00, 0x00, 0x01})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VorlixConfig config;
+        c.apply(config);
+        EXPECT_EQ(config.serialize(), c.expected);
+        EXPECT_EQ(config.serialize(), config.serialize());
+    }
+}
+
+// Each setting moves only its own bytes; everything else stays as in the default report.
+TEST(VorlixConfigTest, EachSettingMovesOnlyItsBytes) {
+    struct Case {
+        const char* name;
+        std::function<void(VorlixConfig&)> apply;
+        std::map<size_t, uint8_t> changed;
+    };
+    const Case cases[] = {
+        {"speed 1", [](VorlixConfig& c) { c.setSpeed(Speed::Speed_1); }, {{2, 0x0A}}},
+        {"speed 2", [](VorlixConfig& c) { c.setSpeed(Speed::Speed_2); }, {{2, 0x0E}}},
+        {"speed 4", [](VorlixConfig& c) { c.setSpeed(Speed::Speed_4); }, {{2, 0x2C}}},
+        {"speed 5", [](VorlixConfig& c) { c.setSpeed(Speed::Speed_5); }, {{2, 0x54}}},
+        {"lift-off detection off", [](VorlixConfig& c) { c.setLiftOffDetection(false); }, {{3, 0x1F}}},
+        {"smart scrolling on", [](VorlixConfig& c) { c.setSmartScrolling(true); }, {{4, 0x00}, {5, 0x00}, {7, 0x01}}},
+        {"wheel press not remapped", [](VorlixConfig& c) { c.setWheelPressRemapped(false); }, {{22, 0x0C}}},
+        {"gesture button not remapped", [](VorlixConfig& c) { c.setRemapGestureButton(false); }, {{25, 0x2F}}},
+        {"125 Hz", [](VorlixConfig& c) { c.setFrequency(Frequency::Hz_0125); }, {{31, 0x08}}},
+        {"250 Hz", [](VorlixConfig& c) { c.setFrequency(Frequency::Hz_0250); }, {{31, 0x04}}},
+        {"500 Hz", [](VorlixConfig& c) { c.setFrequency(Frequency::Hz_0500); }, {{31, 0x02}}},
+        {"last setter call wins",
+         [](VorlixConfig& c) {
+             c.setSpeed(Speed::Speed_5);
+             c.setSpeed(Speed::Speed_2);
+         },
+         {{2, 0x0E}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VorlixConfig config;
+        c.apply(config);
+        Packet expected = DEFAULT_REPORT;
+        for (const auto& [offset, value] : c.changed) {
+            expected[offset] = value;
+        }
+        EXPECT_EQ(config.serialize(), expected);
+    }
+}
+
+} // namespace

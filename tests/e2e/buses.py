@@ -1,0 +1,119 @@
+"""Private D-Bus buses for the end-to-end tests, and the real clients that talk to them.
+
+Each bus is a real dbus-daemon on a socket in a temporary folder, so no test touches
+the machine's own buses. The "system" bus uses a default-deny policy like Debian's;
+a test adds the rules it needs.
+"""
+
+import os
+import subprocess
+from pathlib import Path
+
+SERVICE = "org.vorlix.mouse.vorlixd"
+OBJECT_PATH = "/org/vorlix/mouse/vorlixd"
+INTERFACE = SERVICE
+
+NOBODY = 65534
+
+# Debian's system bus policy: nobody owns names or calls methods unless a rule says so.
+_DEFAULT_DENY = """
+  <policy context="default">
+    <allow user="*"/>
+    <deny own="*"/>
+    <deny send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_requested_reply="true" send_type="method_return"/>
+    <allow send_requested_reply="true" send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="error"/>
+    <allow receive_type="signal"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
+    <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
+  </policy>
+"""
+
+# What the tests of the daemon itself need: root owns the name, anyone may talk to it.
+OPEN_SERVICE_POLICY = f"""
+  <policy user="root">
+    <allow own="{SERVICE}"/>
+  </policy>
+  <policy context="default">
+    <allow send_destination="{SERVICE}"/>
+  </policy>
+"""
+
+_SESSION_POLICY = """
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+"""
+
+
+def as_user(uid, command):
+    """The command run with the given user and group IDs, and no supplementary groups."""
+    if uid is None:
+        return list(command)
+    return ["setpriv", f"--reuid={uid}", f"--regid={uid}", "--clear-groups", *command]
+
+
+class Bus:
+    """A running private dbus-daemon; `address` is what clients and the daemon connect to."""
+
+    def __init__(self, folder: Path, kind="system", policy=OPEN_SERVICE_POLICY, includes=(), owner=None):
+        """`folder` must be reachable by `owner` (a user ID; None: this process's user)."""
+        folder.mkdir(parents=True, exist_ok=True)
+        os.chmod(folder, 0o755)
+        if owner is not None:
+            os.chown(folder, owner, owner)  # the bus creates its socket here
+        socket = folder / f"{kind}_bus_socket"
+        rules = _DEFAULT_DENY if kind == "system" else _SESSION_POLICY
+        included = "".join(f"  <include>{path}</include>\n" for path in includes)
+        config = folder / f"{kind}.conf"
+        config.write_text(
+            '<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"\n'
+            ' "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">\n'
+            f"<busconfig>\n  <type>{kind}</type>\n  <listen>unix:path={socket}</listen>\n"
+            f"  <auth>EXTERNAL</auth>\n{rules}{policy}{included}</busconfig>\n"
+        )
+        self._process = subprocess.Popen(
+            as_user(owner, ["dbus-daemon", "--nofork", f"--config-file={config}", "--print-address=1"]),
+            stdout=subprocess.PIPE,
+            stderr=open(folder / f"{kind}.log", "w"),
+            text=True,
+        )
+        self.address = self._process.stdout.readline().strip()
+        if not self.address:
+            raise RuntimeError(f"dbus-daemon did not start with {config}")
+        self.kind = kind
+
+    def environment(self):
+        """The variable that points Qt's systemBus() or sessionBus() at this bus."""
+        variable = "DBUS_SYSTEM_BUS_ADDRESS" if self.kind == "system" else "DBUS_SESSION_BUS_ADDRESS"
+        return {variable: self.address}
+
+    def client(self, tool, *args, user=None, timeout=30):
+        """Runs busctl, gdbus or dbus-send against this bus; returns the finished process."""
+        if tool == "busctl":
+            command = ["busctl", f"--address={self.address}", *args]
+        elif tool == "gdbus":
+            command = ["gdbus", args[0], "--address", self.address, *args[1:]]
+        elif tool == "dbus-send":
+            command = ["dbus-send", f"--address={self.address}", *args]
+        else:
+            raise ValueError(tool)
+        return subprocess.run(as_user(user, command), capture_output=True, text=True, timeout=timeout)
+
+    def wait_for_name(self, name=SERVICE, user=None, timeout=10):
+        """True once someone owns the name on this bus, False when it never happens."""
+        result = subprocess.run(
+            as_user(user, ["gdbus", "wait", "--address", self.address, "--timeout", str(timeout), name]),
+            capture_output=True,
+        )
+        return result.returncode == 0
+
+    def close(self):
+        self._process.terminate()
+        self._process.wait(timeout=10)

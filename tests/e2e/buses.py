@@ -7,6 +7,7 @@ a test adds the rules it needs.
 
 import os
 import subprocess
+from collections import namedtuple
 from pathlib import Path
 
 SERVICE = "org.vorlix.mouse.vorlixd"
@@ -50,6 +51,12 @@ _SESSION_POLICY = """
     <allow own="*"/>
   </policy>
 """
+
+
+FAILED = "org.freedesktop.DBus.Error.Failed"
+
+# How a client saw a call end: error None on success; busctl does not name the error ("").
+Reply = namedtuple("Reply", "error message")
 
 
 def as_user(uid, command):
@@ -101,7 +108,7 @@ class Bus:
         elif tool == "gdbus":
             command = ["gdbus", args[0], "--address", self.address, *args[1:]]
         elif tool == "dbus-send":
-            command = ["dbus-send", f"--address={self.address}", *args]
+            command = ["dbus-send", f"--bus={self.address}", *args]
         else:
             raise ValueError(tool)
         return subprocess.run(as_user(user, command), capture_output=True, text=True, timeout=timeout)
@@ -117,3 +124,47 @@ class Bus:
     def close(self):
         self._process.terminate()
         self._process.wait(timeout=10)
+
+    def has_owner(self, name=SERVICE, user=None):
+        result = self.client("dbus-send", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus.NameHasOwner", f"string:{name}", user=user)
+        return result.stdout.rstrip().endswith("boolean true")
+
+    def owner_pid(self, name=SERVICE):
+        result = self.client("busctl", "call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "GetConnectionUnixProcessID", "s", name)
+        return int(result.stdout.split()[1])
+
+    def get_property(self, name, user=None):
+        """The property as busctl prints it, e.g. 'b true' or 's "Glide M3"'."""
+        result = self.client("busctl", "get-property", SERVICE, OBJECT_PATH, INTERFACE, name, user=user)
+        assert result.returncode == 0, result.stderr
+        return result.stdout.strip()
+
+    def configure(self, values, tool="busctl", user=None):
+        """Calls configure with (liftOff, smartScrolling, wheel, gesture, frequency, speed)."""
+        texts = [str(v).lower() for v in values]
+        if tool == "busctl":
+            args = ["call", "--", SERVICE, OBJECT_PATH, INTERFACE, "configure", "bbbbii", *texts]
+        elif tool == "gdbus":
+            args = ["call", "--dest", SERVICE, "--object-path", OBJECT_PATH, "--method", f"{INTERFACE}.configure",
+                    "--", *texts]
+        else:
+            types = ["boolean"] * 4 + ["int32"] * 2
+            args = ["--print-reply", f"--dest={SERVICE}", OBJECT_PATH, f"{INTERFACE}.configure",
+                    *(f"{t}:{v}" for t, v in zip(types, texts))]
+        return reply_of(tool, self.client(tool, *args, user=user))
+
+
+def reply_of(tool, result):
+    """The Reply that a finished client process reports."""
+    if result.returncode == 0:
+        return Reply(None, None)
+    text = result.stderr.strip().splitlines()[0]
+    if tool == "gdbus":  # Error: GDBus.Error:NAME: MESSAGE
+        name, message = text.removeprefix("Error: GDBus.Error:").split(": ", 1)
+    elif tool == "dbus-send":  # Error NAME: MESSAGE
+        name, message = text.removeprefix("Error ").split(": ", 1)
+    else:  # busctl: Call failed: MESSAGE
+        name, message = "", text.split(": ", 1)[1]
+    return Reply(name, message)

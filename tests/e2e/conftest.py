@@ -7,6 +7,10 @@ under the umockdev preload:
 """
 
 import os
+import shutil
+import tempfile
+import time
+from pathlib import Path
 
 import pytest
 
@@ -45,3 +49,79 @@ def vorlixd():
     if not os.access(path, os.X_OK):
         pytest.fail(f"no vorlixd binary at {path}: build it or set VORLIXD", pytrace=False)
     return path
+
+
+@pytest.fixture
+def workdir():
+    """A temporary folder that every user can reach (buses of other users live here)."""
+    folder = Path(tempfile.mkdtemp(prefix="vorlixd-e2e-"))
+    folder.chmod(0o755)
+    yield folder
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+@pytest.fixture
+def system_bus(workdir):
+    """A private system bus where root may own the service name and anyone may call it."""
+    from buses import Bus
+
+    bus = Bus(workdir / "system")
+    yield bus
+    bus.close()
+
+
+class RunningDaemon:
+    """`vorlixd --daemon true` with its standard output in a file.
+
+    The daemon flushes every line before it answers a call, so once a client has its
+    reply, the lines of that call are in the file.
+    """
+
+    STARTUP_LINES = 6
+
+    def __init__(self, rig, vorlixd, output, environment, user, args):
+        from buses import as_user
+
+        self.output = output
+        self.process = rig.popen(as_user(user, [vorlixd, "--daemon", "true", *args]), env_extra=environment,
+                                 stdout=output.open("w"), stderr=output.with_suffix(".err").open("w"))
+        self._seen = 0
+
+    def lines(self):
+        return self.output.read_text().splitlines()
+
+    def new_lines(self):
+        """The lines written since the last call of this method."""
+        lines = self.lines()
+        new, self._seen = lines[self._seen:], len(lines)
+        return new
+
+    def wait_for_startup(self, timeout=10):
+        """The start-up lines, once all are written (fewer if the daemon ended or hung)."""
+        deadline = time.monotonic() + timeout
+        while len(self.lines()) < self.STARTUP_LINES and self.running() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return self.new_lines()
+
+    def running(self):
+        return self.process.poll() is None
+
+    def stop(self):
+        if self.running():
+            self.process.terminate()
+            self.process.wait(timeout=10)
+
+
+@pytest.fixture
+def start_daemon(mouse_rig, vorlixd, workdir):
+    """start_daemon(environment, user=None, args=()) starts a daemon against the rig."""
+    daemons = []
+
+    def start(environment, user=None, args=()):
+        output = workdir / f"daemon{len(daemons)}.out"
+        daemons.append(RunningDaemon(mouse_rig, vorlixd, output, environment, user, args))
+        return daemons[-1]
+
+    yield start
+    for daemon in daemons:
+        daemon.stop()

@@ -9,39 +9,19 @@ from collections import namedtuple
 
 import pytest
 
+from mice import (ALL_OFF_REPORT, ALL_ON_REPORT, DEFAULT_REPORT, VENDOR, WIRED_COMPACT, WIRED_PRO, WIRELESS,
+                  Mouse, plug, with_bytes)
 from mouse_rig import NO_NODE, SEND_FAILS, SHORT_SEND, STRINGS_UNREADABLE
-
-VENDOR = 0x256F
-WIRELESS, WIRED_PRO, WIRED_COMPACT = 0xC652, 0xC656, 0xC655
-
-DEFAULT_REPORT = bytes.fromhex("10 00 1C 00 01 FF 00 00 00 00 00 00 00 00 00 00"
-                               "00 03 00 0A 0B 0C 0F 0E 0D 10 00 1E 00 00 00 01")
-ALL_OFF_REPORT = bytes.fromhex("10 00 0A 1F 01 FF 00 00 00 00 00 00 00 00 00 00"
-                               "00 03 00 0A 0B 0C 0C 0E 0D 2F 00 1E 00 00 00 08")
-ALL_ON_REPORT = bytes.fromhex("10 00 54 00 00 00 00 01 00 00 00 00 00 00 00 00"
-                              "00 03 00 0A 0B 0C 0F 0E 0D 10 00 1E 00 00 00 01")
 
 OPENED = ["vorlixd", "鼠标已打开...", "制造商：Quillon Labs", "产品名称：Glide M3"]
 NO_MOUSE = ["vorlixd", "HID错误： 没有识别到适配的鼠标。"]
 OPEN_FAILED = ["vorlixd", "HID错误： 无法打开HID设备。是否以root权限运行？是否连接了设备？"]
 
-
-def with_bytes(report, **changes):
-    """The report with some bytes replaced: with_bytes(r, b2=0x2C)."""
-    changed = bytearray(report)
-    for name, value in changes.items():
-        changed[int(name[1:])] = value
-    return bytes(changed)
-
-
-Mouse = namedtuple("Mouse", "product_id vendor_id serial manufacturer product fault",
-                   defaults=(VENDOR, None, "Quillon Labs", "Glide M3", None))
 Case = namedtuple("Case", "id mice args lines exit_code reports")
 
 
 def run_case(rig, vorlixd, case):
-    mice = [rig.add(m.vendor_id, m.product_id, m.serial, m.manufacturer, m.product, m.fault)
-            for m in case.mice]
+    mice = plug(rig, case.mice)
     result = rig.run([vorlixd, *case.args])
     assert result.stdout.splitlines() == case.lines
     assert result.returncode == case.exit_code

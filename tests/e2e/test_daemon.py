@@ -1,0 +1,194 @@
+"""vorlixd as a D-Bus service on private buses, driven by real clients against emulated mice."""
+
+import pytest
+
+from buses import FAILED, INTERFACE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
+from mice import ALL_OFF_REPORT, ALL_ON_REPORT, DEFAULT_REPORT, WIRELESS, Mouse, plug, with_bytes
+from mouse_rig import NO_NODE, SEND_FAILS, STRINGS_UNREADABLE
+
+NO_MOUSE = "没有识别到适配的鼠标。"
+OPEN_FAILED = "无法打开HID设备。是否以root权限运行？是否连接了设备？"
+FREQUENCY_REFUSED = "无法解析轮询率值：{} – 期待值为：125，250，500，1000"
+SPEED_REFUSED = "无法解析鼠标速度：{} – 期待值为：1，2，3，4，5"
+
+INTROSPECTION = """\
+  <interface name="org.vorlix.mouse.vorlixd">
+    <property access="read" type="b" name="devicePresent"/>
+    <property access="read" type="s" name="deviceName"/>
+    <method name="configure">
+      <arg direction="in" type="b" name="liftOffDetection"/>
+      <arg direction="in" type="b" name="smartScrolling"/>
+      <arg direction="in" type="b" name="remapWheelPress"/>
+      <arg direction="in" type="b" name="remapGestureButton"/>
+      <arg direction="in" type="i" name="frequency"/>
+      <arg direction="in" type="i" name="speed"/>
+    </method>
+  </interface>
+"""
+
+
+def startup_lines(uid, bus_kind):
+    return ["vorlixd", "即将启动守护进程", f"uid = {uid}", "已连接", f"qt_default_{bus_kind}_bus", ""]
+
+
+def log_line(values):
+    flags = [int(v) for v in values[:4]]
+    return ("设置鼠标： liftOffDetection={} smartScrolling={} remapWheelPress={} remapGestureButton={}"
+            " frequency={} speed={}").format(*flags, *values[4:])
+
+
+@pytest.fixture
+def serve(mouse_rig, system_bus, start_daemon):
+    """serve(mice, args=()) plugs the mice in and starts root's daemon on the system bus."""
+
+    def start(mice, args=()):
+        devices = plug(mouse_rig, mice)
+        daemon = start_daemon(system_bus.environment(), args=args)
+        assert system_bus.wait_for_name()
+        assert daemon.new_lines() == startup_lines(0, "system")
+        return daemon, devices
+
+    return start
+
+
+@pytest.mark.parametrize("user, chosen, other", [(None, "system", "session"), (NOBODY, "session", "system")],
+                         ids=["root: system bus", "nobody: session bus"])
+def test_bus_is_chosen_by_user_id(workdir, start_daemon, user, chosen, other):
+    buses = {"system": Bus(workdir / "system"), "session": Bus(workdir / "session", "session", "", owner=user)}
+    try:
+        daemon = start_daemon({**buses["system"].environment(), **buses["session"].environment()}, user=user)
+        client = user if chosen == "session" else None
+        assert buses[chosen].wait_for_name(user=client)
+        assert daemon.new_lines() == startup_lines(user or 0, chosen)
+        assert not buses[other].has_owner(user=user if other == "session" else None)
+    finally:
+        for bus in buses.values():
+            bus.close()
+
+
+def test_unreachable_bus_is_reported_and_the_daemon_runs_on(workdir, start_daemon):
+    daemon = start_daemon({"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/no-bus-here"})
+    lines = daemon.wait_for_startup()
+    assert lines[:5] == ["vorlixd", "即将启动守护进程", "uid = 0", "未连接", "qt_default_system_bus"]
+    assert lines[5] != ""  # the framework's reason
+    assert daemon.running()
+
+
+@pytest.mark.parametrize("tool, command", [
+    ("dbus-send", ["--print-reply=literal", f"--dest={SERVICE}", OBJECT_PATH,
+                   "org.freedesktop.DBus.Introspectable.Introspect"]),
+    ("busctl", ["call", SERVICE, OBJECT_PATH, "org.freedesktop.DBus.Introspectable", "Introspect"]),
+])
+def test_introspection_shows_the_interface(serve, system_bus, tool, command):
+    serve([])
+    result = system_bus.client(tool, *command)
+    text = result.stdout.encode().decode("unicode_escape") if tool == "busctl" else result.stdout
+    assert INTROSPECTION in text
+    assert "<signal" not in text.split("<interface")[1]
+
+
+@pytest.mark.parametrize("mice, name, value, lines", [
+    ([Mouse(WIRELESS)], "devicePresent", "b true", ["checking mouse presence: present"]),
+    ([], "devicePresent", "b false", ["checking mouse presence: ", f"HID错误: {NO_MOUSE}"]),
+    ([Mouse(WIRELESS, fault=NO_NODE)], "devicePresent", "b false",
+     ["checking mouse presence: ", f"HID错误: {OPEN_FAILED}"]),
+    ([Mouse(WIRELESS)], "deviceName", 's "Glide M3"', ["读取鼠标名称： Glide M3"]),
+    ([Mouse(WIRELESS, product="")], "deviceName", 's ""', ["读取鼠标名称： "]),
+    ([], "deviceName", 's ""', ["读取鼠标名称： ", f"HID错误: {NO_MOUSE}"]),
+    ([Mouse(WIRELESS, fault=STRINGS_UNREADABLE)], "deviceName", 's ""',
+     ["读取鼠标名称： ", "HID错误: 无法获取产品名称。"]),
+], ids=["present", "absent", "not openable", "name", "empty name", "no name without mouse", "name unreadable"])
+def test_property_reads(serve, system_bus, mice, name, value, lines):
+    daemon, _ = serve(mice)
+    assert system_bus.get_property(name) == value
+    assert daemon.new_lines() == lines
+
+
+def test_reading_all_properties_opens_the_mouse_twice(serve, system_bus):
+    daemon, _ = serve([Mouse(WIRELESS)])
+    result = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, "org.freedesktop.DBus.Properties",
+                               "GetAll", "s", INTERFACE)
+    assert result.stdout.strip() == 'a{sv} 2 "deviceName" s "Glide M3" "devicePresent" b true'
+    assert sorted(daemon.new_lines()) == ["checking mouse presence: present", "读取鼠标名称： Glide M3"]
+
+
+@pytest.mark.parametrize("tool, values, reply, hid_error, report", [
+    ("busctl", (True, False, True, True, 500, 2), Reply(None, None), None,
+     with_bytes(DEFAULT_REPORT, b2=0x0E, b31=0x02)),
+    ("gdbus", (False, False, False, False, 125, 1), Reply(None, None), None, ALL_OFF_REPORT),
+    ("dbus-send", (True, True, True, True, 1000, 5), Reply(None, None), None, ALL_ON_REPORT),
+    ("dbus-send", (True, False, True, True, 1000, 3), Reply(FAILED, "无法发送功能报文。"), "无法发送功能报文。",
+     None),
+], ids=["busctl", "gdbus", "dbus-send", "send fails"])
+def test_configure_sends_one_report(serve, system_bus, tool, values, reply, hid_error, report):
+    fault = SEND_FAILS if hid_error else None
+    daemon, (mouse,) = serve([Mouse(WIRELESS, fault=fault)])
+    assert system_bus.configure(values, tool) == reply
+    assert daemon.new_lines() == [log_line(values)] + ([f"HID错误: {hid_error}"] if hid_error else [])
+    assert mouse.reports == ([report] if report else [])
+
+
+# The mouse cannot be opened: a call that got as far as opening it would fail differently.
+@pytest.mark.parametrize("tool, frequency, speed, message", [
+    ("gdbus", 0, 3, FREQUENCY_REFUSED.format(0)),
+    ("dbus-send", 300, 3, FREQUENCY_REFUSED.format(300)),
+    ("busctl", -125, 3, FREQUENCY_REFUSED.format(-125)),
+    ("gdbus", 1000, 6, SPEED_REFUSED.format(6)),
+    ("dbus-send", 1000, 0, SPEED_REFUSED.format(0)),
+    ("dbus-send", 300, 6, FREQUENCY_REFUSED.format(300)),
+])
+def test_refused_values_never_open_the_mouse(serve, system_bus, tool, frequency, speed, message):
+    daemon, _ = serve([Mouse(WIRELESS, fault=NO_NODE)])
+    values = (True, False, True, True, frequency, speed)
+    assert system_bus.configure(values, tool) == Reply(FAILED if tool != "busctl" else "", message)
+    assert daemon.new_lines() == [log_line(values)]
+
+
+@pytest.mark.parametrize("mice, message", [([], NO_MOUSE), ([Mouse(WIRELESS, fault=NO_NODE)], OPEN_FAILED)],
+                         ids=["no mouse", "open fails"])
+def test_configure_reports_mouse_failures(serve, system_bus, mice, message):
+    daemon, _ = serve(mice)
+    values = (True, False, True, True, 1000, 3)
+    assert system_bus.configure(values, "gdbus") == Reply(FAILED, message)
+    assert daemon.new_lines() == [log_line(values), f"HID错误: {message}"]
+
+
+def test_second_instance_runs_on_without_the_name(serve, system_bus, start_daemon):
+    first, _ = serve([Mouse(WIRELESS)])
+    second = start_daemon(system_bus.environment())
+    assert second.wait_for_startup() == startup_lines(0, "system")
+    assert second.running()
+    assert system_bus.owner_pid() == first.process.pid
+
+
+@pytest.mark.parametrize("args, lines, exit_code", [
+    (["--speed", "9"], ["vorlixd", "命令行错误： " + SPEED_REFUSED.format(9)], 6),
+    (["--frequency"], ["vorlixd", "命令行错误： 在该值之后的命令行参数缺失：--frequency"], 6),
+])
+def test_bad_settings_stop_the_daemon_before_it_starts(mouse_rig, vorlixd, args, lines, exit_code):
+    result = mouse_rig.run([vorlixd, "--daemon", "true", *args])
+    assert (result.stdout.splitlines(), result.returncode) == (lines, exit_code)
+
+
+def test_settings_given_with_the_daemon_are_not_sent(serve, system_bus):
+    daemon, (mouse,) = serve([Mouse(WIRELESS)], args=["--speed", "2"])
+    assert system_bus.get_property("devicePresent") == "b true"
+    assert mouse.reports == []
+
+
+@pytest.mark.parametrize("command, error", [
+    ([f"{INTERFACE}.configure", "boolean:true"], "UnknownMethod"),
+    ([f"{INTERFACE}.configure", *["int32:1"] * 6], "UnknownMethod"),
+    ([f"{INTERFACE}.reset"], "UnknownMethod"),
+    (["org.example.Elsewhere.configure"], "UnknownInterface"),
+    (["org.freedesktop.DBus.Properties.Set", f"string:{INTERFACE}", "string:devicePresent", "variant:boolean:false"],
+     "PropertyReadOnly"),
+    (["org.freedesktop.DBus.Properties.Get", f"string:{INTERFACE}", "string:battery"], "UnknownProperty"),
+], ids=["too few arguments", "wrong types", "unknown method", "unknown interface", "write", "unknown property"])
+def test_calls_outside_the_interface_are_refused_and_serving_goes_on(serve, system_bus, command, error):
+    daemon, (mouse,) = serve([Mouse(WIRELESS)])
+    result = system_bus.client("dbus-send", "--print-reply", f"--dest={SERVICE}", OBJECT_PATH, *command)
+    assert result.stderr.startswith(f"Error org.freedesktop.DBus.Error.{error}:")
+    assert daemon.new_lines() == []
+    assert system_bus.get_property("devicePresent") == "b true"
+    assert mouse.reports == []

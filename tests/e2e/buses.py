@@ -59,11 +59,12 @@ FAILED = "org.freedesktop.DBus.Error.Failed"
 Reply = namedtuple("Reply", "error message")
 
 
-def as_user(uid, command):
-    """The command run with the given user and group IDs, and no supplementary groups."""
+def as_user(uid, command, groups=()):
+    """The command run with the given user and group IDs and only the given supplementary groups."""
     if uid is None:
         return list(command)
-    return ["setpriv", f"--reuid={uid}", f"--regid={uid}", "--clear-groups", *command]
+    supplementary = f"--groups={','.join(map(str, groups))}" if groups else "--clear-groups"
+    return ["setpriv", f"--reuid={uid}", f"--regid={uid}", supplementary, *command]
 
 
 class Bus:
@@ -101,7 +102,7 @@ class Bus:
         variable = "DBUS_SYSTEM_BUS_ADDRESS" if self.kind == "system" else "DBUS_SESSION_BUS_ADDRESS"
         return {variable: self.address}
 
-    def client(self, tool, *args, user=None, timeout=30):
+    def client(self, tool, *args, user=None, groups=(), timeout=30):
         """Runs busctl, gdbus or dbus-send against this bus; returns the finished process."""
         if tool == "busctl":
             command = ["busctl", f"--address={self.address}", *args]
@@ -111,7 +112,7 @@ class Bus:
             command = ["dbus-send", f"--bus={self.address}", *args]
         else:
             raise ValueError(tool)
-        return subprocess.run(as_user(user, command), capture_output=True, text=True, timeout=timeout)
+        return subprocess.run(as_user(user, command, groups), capture_output=True, text=True, timeout=timeout)
 
     def wait_for_name(self, name=SERVICE, user=None, timeout=10):
         """True once someone owns the name on this bus, False when it never happens."""
@@ -141,7 +142,7 @@ class Bus:
         assert result.returncode == 0, result.stderr
         return result.stdout.strip()
 
-    def configure(self, values, tool="busctl", user=None):
+    def configure(self, values, tool="busctl", user=None, groups=()):
         """Calls configure with (liftOff, smartScrolling, wheel, gesture, frequency, speed)."""
         texts = [str(v).lower() for v in values]
         if tool == "busctl":
@@ -153,7 +154,7 @@ class Bus:
             types = ["boolean"] * 4 + ["int32"] * 2
             args = ["--print-reply", f"--dest={SERVICE}", OBJECT_PATH, f"{INTERFACE}.configure",
                     *(f"{t}:{v}" for t, v in zip(types, texts))]
-        return reply_of(tool, self.client(tool, *args, user=user))
+        return reply_of(tool, self.client(tool, *args, user=user, groups=groups))
 
 
 def reply_of(tool, result):

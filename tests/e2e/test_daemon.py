@@ -3,13 +3,9 @@
 import pytest
 
 from buses import FAILED, INTERFACE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
+from expected import FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SPEED_REFUSED, configure_line
 from mice import ALL_OFF_REPORT, ALL_ON_REPORT, DEFAULT_REPORT, WIRELESS, Mouse, plug, with_bytes
 from mouse_rig import NO_NODE, SEND_FAILS, STRINGS_UNREADABLE
-
-NO_MOUSE = "没有识别到适配的鼠标。"
-OPEN_FAILED = "无法打开HID设备。是否以root权限运行？是否连接了设备？"
-FREQUENCY_REFUSED = "无法解析轮询率值：{} – 期待值为：125，250，500，1000"
-SPEED_REFUSED = "无法解析鼠标速度：{} – 期待值为：1，2，3，4，5"
 
 INTROSPECTION = """\
   <interface name="org.vorlix.mouse.vorlixd">
@@ -29,12 +25,6 @@ INTROSPECTION = """\
 
 def startup_lines(uid, bus_kind):
     return ["vorlixd", "即将启动守护进程", f"uid = {uid}", "已连接", f"qt_default_{bus_kind}_bus", ""]
-
-
-def log_line(values):
-    flags = [int(v) for v in values[:4]]
-    return ("设置鼠标： liftOffDetection={} smartScrolling={} remapWheelPress={} remapGestureButton={}"
-            " frequency={} speed={}").format(*flags, *values[4:])
 
 
 @pytest.fixture
@@ -124,7 +114,7 @@ def test_configure_sends_one_report(serve, system_bus, tool, values, reply, hid_
     fault = SEND_FAILS if hid_error else None
     daemon, (mouse,) = serve([Mouse(WIRELESS, fault=fault)])
     assert system_bus.configure(values, tool) == reply
-    assert daemon.new_lines() == [log_line(values)] + ([f"HID错误: {hid_error}"] if hid_error else [])
+    assert daemon.new_lines() == [configure_line(values)] + ([f"HID错误: {hid_error}"] if hid_error else [])
     assert mouse.reports == ([report] if report else [])
 
 
@@ -141,7 +131,7 @@ def test_refused_values_never_open_the_mouse(serve, system_bus, tool, frequency,
     daemon, _ = serve([Mouse(WIRELESS, fault=NO_NODE)])
     values = (True, False, True, True, frequency, speed)
     assert system_bus.configure(values, tool) == Reply(FAILED if tool != "busctl" else "", message)
-    assert daemon.new_lines() == [log_line(values)]
+    assert daemon.new_lines() == [configure_line(values)]
 
 
 @pytest.mark.parametrize("mice, message", [([], NO_MOUSE), ([Mouse(WIRELESS, fault=NO_NODE)], OPEN_FAILED)],
@@ -150,7 +140,7 @@ def test_configure_reports_mouse_failures(serve, system_bus, mice, message):
     daemon, _ = serve(mice)
     values = (True, False, True, True, 1000, 3)
     assert system_bus.configure(values, "gdbus") == Reply(FAILED, message)
-    assert daemon.new_lines() == [log_line(values), f"HID错误: {message}"]
+    assert daemon.new_lines() == [configure_line(values), f"HID错误: {message}"]
 
 
 def test_second_instance_runs_on_without_the_name(serve, system_bus, start_daemon):

@@ -19,11 +19,13 @@ VALUES = (True, False, True, True, 500, 2)
 def policy_bus(workdir, mouse_rig, start_daemon):
     """Root's daemon on a system bus that knows only the shipped policy, with one mouse."""
     bus = Bus(workdir / "system", policy="", includes=[POLICY])
-    (mouse,) = plug(mouse_rig, [Mouse(WIRELESS)])
-    start_daemon(bus.environment())
-    assert bus.wait_for_name()
-    yield bus, mouse
-    bus.close()
+    try:
+        (mouse,) = plug(mouse_rig, [Mouse(WIRELESS)])
+        start_daemon(bus.environment())
+        assert bus.wait_for_name()
+        yield bus, mouse
+    finally:
+        bus.close()
 
 
 def test_only_root_may_own_the_name(policy_bus):

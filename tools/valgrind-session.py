@@ -1,0 +1,95 @@
+"""vorlixd under valgrind's memcheck against an emulated mouse: one one-shot run and one
+short daemon session on a private bus, through the success and the failure paths.
+
+Run by tools/valgrind-check, under umockdev-wrapper with Debian's python3:
+    valgrind-session.py VORLIXD LOG_DIR VALGRIND_ARGS...
+Each run's memcheck log goes to LOG_DIR; this script checks what the runs did, the caller
+reads the logs.
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
+
+from buses import Bus  # noqa: E402
+from mouse_rig import SEND_FAILS_ONCE, MouseRig  # noqa: E402
+
+VENDOR, WIRELESS = 0x256F, 0xC652
+# Every call under memcheck is slow; this is generous.
+TIMEOUT = 300
+
+
+class Unexpected(Exception):
+    pass
+
+
+def expect(condition, what):
+    if not condition:
+        raise Unexpected(what)
+
+
+def one_shot(rig, mouse, vorlixd, memcheck):
+    result = rig.run([*memcheck("one-shot"), vorlixd, "--speed", "2", "--frequency", "500"], timeout=TIMEOUT)
+    expect(result.returncode == 0, f"one-shot run ended with {result.returncode}: {result.stdout}{result.stderr}")
+    expect(len(mouse.reports) == 1, f"one-shot run sent {len(mouse.reports)} reports")
+
+
+def daemon_session(rig, mouse, vorlixd, memcheck, folder, output):
+    # The daemon serves root on the system bus and anyone else on the session bus.
+    bus = Bus(folder / "system") if os.geteuid() == 0 else Bus(folder / "session", "session", policy="")
+    daemon = rig.popen([*memcheck("daemon"), vorlixd, "--daemon", "true"], env_extra=bus.environment(),
+                       stdout=output, stderr=subprocess.STDOUT)
+    before = len(mouse.reports)
+    try:
+        expect(bus.wait_for_name(timeout=TIMEOUT), "the daemon never took its name")
+        valid, refused = (True, False, True, True, 500, 2), (True, True, True, True, 300, 3)
+        expect(bus.get_property("devicePresent") == "b true", "mouse not present")
+        expect(bus.get_property("deviceName") == 's "Glide M3"', "wrong device name")
+        expect(bus.configure(valid).error is None, "configure failed")
+        expect(bus.configure(refused).error is not None, "a refused value was accepted")
+        mouse.fault = SEND_FAILS_ONCE
+        expect(bus.configure(valid).error is not None, "a failed send was reported as success")
+        rig.unplug(mouse)
+        expect(bus.get_property("devicePresent") == "b false", "an unplugged mouse is present")
+        expect(bus.configure(valid).error is not None, "configure without a mouse succeeded")
+        rig.replug(mouse)
+        expect(bus.configure(valid).error is None, "configure after replugging failed")
+        expect(len(mouse.reports) - before == 2, f"{len(mouse.reports) - before} reports instead of 2")
+    finally:
+        # The daemon has no other way to end; memcheck still writes its leak summary.
+        daemon.terminate()
+        daemon.wait(timeout=TIMEOUT)
+        bus.close()
+
+
+def main():
+    vorlixd, log_dir, valgrind_args = sys.argv[1], Path(sys.argv[2]), sys.argv[3:]
+
+    def memcheck(name):
+        return ["valgrind", *valgrind_args, f"--log-file={log_dir / name}.log"]
+
+    # A failed run must not keep the other from running: both logs are wanted.
+    failures = []
+    rig = MouseRig()
+    try:
+        mouse = rig.add(VENDOR, WIRELESS)
+        with tempfile.TemporaryDirectory(prefix="vorlixd-valgrind-") as folder, \
+                open(log_dir / "daemon.out", "w") as output:
+            for run in (lambda: one_shot(rig, mouse, vorlixd, memcheck),
+                        lambda: daemon_session(rig, mouse, vorlixd, memcheck, Path(folder), output)):
+                try:
+                    run()
+                except Unexpected as failure:
+                    failures.append(str(failure))
+    finally:
+        rig.close()
+    if failures:
+        sys.exit("valgrind session: " + "; ".join(failures))
+
+
+if __name__ == "__main__":
+    main()

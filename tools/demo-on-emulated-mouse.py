@@ -7,6 +7,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
+from mice import VENDOR, WIRELESS  # noqa: E402
 from mouse_rig import MouseRig  # noqa: E402
 
 SPEED_STEPS = {0x0A: 1, 0x0E: 2, 0x1C: 3, 0x2C: 4, 0x54: 5}
@@ -31,7 +32,7 @@ def decode(report):
 
 def main(vorlixd, *options):
     rig = MouseRig()
-    mouse = rig.add(0x256F, 0xC652, serial="DEMO-0001", manufacturer="Quillon Labs", product="Glide M3")
+    mouse = rig.add(VENDOR, WIRELESS, serial="DEMO-0001", manufacturer="Quillon Labs", product="Glide M3")
     print(f"$ vorlixd {' '.join(options)}".rstrip())
     result = rig.run([vorlixd, *options])
     print(result.stdout, end="")

@@ -16,9 +16,9 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 
 from buses import Bus  # noqa: E402
+from mice import VENDOR, WIRELESS  # noqa: E402
 from mouse_rig import SEND_FAILS_ONCE, MouseRig  # noqa: E402
 
-VENDOR, WIRELESS = 0x256F, 0xC652
 # Every call under memcheck is slow; this is generous.
 TIMEOUT = 300
 

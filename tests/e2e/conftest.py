@@ -125,3 +125,20 @@ def start_daemon(mouse_rig, vorlixd, workdir):
     yield start
     for daemon in daemons:
         daemon.stop()
+
+
+@pytest.fixture
+def serve(mouse_rig, system_bus, start_daemon):
+    """serve(mice, args=()) plugs the mice in and starts root's daemon on the system bus;
+    returns the daemon, its start-up lines already read, and the emulated mice."""
+    from expected import startup_lines
+    from mice import plug
+
+    def start(mice, args=()):
+        devices = plug(mouse_rig, mice)
+        daemon = start_daemon(system_bus.environment(), args=args)
+        assert system_bus.wait_for_name()
+        assert daemon.new_lines() == startup_lines(0, "system")
+        return daemon, devices
+
+    return start

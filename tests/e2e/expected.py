@@ -16,6 +16,11 @@ FREQUENCIES = {125: 0x08, 250: 0x04, 500: 0x02, 1000: 0x01}  # polling interval 
 SPEEDS = {1: 0x0A, 2: 0x0E, 3: 0x1C, 4: 0x2C, 5: 0x54}
 
 
+def startup_lines(uid, bus_kind):
+    """What the daemon prints before it serves: the user ID decides the bus."""
+    return ["vorlixd", "即将启动守护进程", f"uid = {uid}", "已连接", f"qt_default_{bus_kind}_bus", ""]
+
+
 def configure_line(values):
     """The line the daemon prints for configure(liftOff, smart, wheel, gesture, frequency, speed)."""
     flags = [int(v) for v in values[:4]]

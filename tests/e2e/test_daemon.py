@@ -3,8 +3,8 @@
 import pytest
 
 from buses import FAILED, INTERFACE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
-from expected import FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SPEED_REFUSED, configure_line
-from mice import ALL_OFF_REPORT, ALL_ON_REPORT, DEFAULT_REPORT, WIRELESS, Mouse, plug, with_bytes
+from expected import FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SPEED_REFUSED, configure_line, startup_lines
+from mice import ALL_OFF_REPORT, ALL_ON_REPORT, DEFAULT_REPORT, WIRELESS, Mouse, with_bytes
 from mouse_rig import NO_NODE, SEND_FAILS, STRINGS_UNREADABLE
 
 INTROSPECTION = """\
@@ -21,24 +21,6 @@ INTROSPECTION = """\
     </method>
   </interface>
 """
-
-
-def startup_lines(uid, bus_kind):
-    return ["vorlixd", "即将启动守护进程", f"uid = {uid}", "已连接", f"qt_default_{bus_kind}_bus", ""]
-
-
-@pytest.fixture
-def serve(mouse_rig, system_bus, start_daemon):
-    """serve(mice, args=()) plugs the mice in and starts root's daemon on the system bus."""
-
-    def start(mice, args=()):
-        devices = plug(mouse_rig, mice)
-        daemon = start_daemon(system_bus.environment(), args=args)
-        assert system_bus.wait_for_name()
-        assert daemon.new_lines() == startup_lines(0, "system")
-        return daemon, devices
-
-    return start
 
 
 @pytest.mark.parametrize("user, chosen, other", [(None, "system", "session"), (NOBODY, "session", "system")],

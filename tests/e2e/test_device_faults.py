@@ -88,11 +88,8 @@ def call(bus, step):
 
 
 @pytest.mark.parametrize("steps", SCENARIOS.values(), ids=SCENARIOS)
-def test_one_daemon_follows_the_mouse_through_faults(mouse_rig, system_bus, start_daemon, steps):
-    mice = plug(mouse_rig, [Mouse(WIRELESS)])
-    daemon = start_daemon(system_bus.environment())
-    assert system_bus.wait_for_name()
-    daemon.new_lines()
+def test_one_daemon_follows_the_mouse_through_faults(mouse_rig, system_bus, serve, steps):
+    daemon, mice = serve([Mouse(WIRELESS)])
     for number, step in enumerate(steps):
         if isinstance(step, str):
             CHANGES[step](mouse_rig, mice)
@@ -117,12 +114,9 @@ def test_one_daemon_follows_the_mouse_through_faults(mouse_rig, system_bus, star
     (b"Glide \xf4\x90\x80\x80", None),
 ], ids=["beyond the first plane", "line break", "stray bytes", "surrogate", "cut character",
         "beyond the last code point"])
-def test_names_that_are_not_plain_text_are_answered_and_serving_goes_on(mouse_rig, system_bus, start_daemon,
-                                                                       raw, answer):
-    (mouse,) = plug(mouse_rig, [Mouse(WIRELESS)])
+def test_names_that_are_not_plain_text_are_answered_and_serving_goes_on(mouse_rig, system_bus, serve, raw, answer):
+    _, (mouse,) = serve([Mouse(WIRELESS)])
     mouse_rig.testbed.set_attribute_binary(f"/sys{mouse.usb_path}", "product", raw)
-    start_daemon(system_bus.environment())
-    assert system_bus.wait_for_name()
     client = Client(system_bus.address)
     reply = client.call(get("deviceName"))
     assert reply.error is None and isinstance(reply.message, str)

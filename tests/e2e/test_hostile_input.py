@@ -15,7 +15,7 @@ from buses import FAILED, INTERFACE, OBJECT_PATH, SERVICE, Reply, reply_of
 from expected import (FREQUENCY_REFUSED, INT_MAX, INT_MIN, SPEED_REFUSED, configure_line, refusal,
                       report_for)
 from gio_client import PROPERTIES, Call, Client, configure, finish_burst, get, start_burst
-from mice import WIRELESS, Mouse, plug
+from mice import WIRELESS, Mouse
 from soak import open_descriptors
 
 ERROR = "org.freedesktop.DBus.Error."
@@ -26,12 +26,9 @@ LARGEST_ARGUMENT = 120_000  # bytes; the kernel takes at most 128 KiB per comman
 
 
 @pytest.fixture
-def served(mouse_rig, system_bus, start_daemon):
+def served(serve):
     """One mouse and root's daemon on the system bus, start-up lines already read."""
-    (mouse,) = plug(mouse_rig, [Mouse(WIRELESS)])
-    daemon = start_daemon(system_bus.environment())
-    assert system_bus.wait_for_name()
-    daemon.new_lines()
+    daemon, (mouse,) = serve([Mouse(WIRELESS)])
     return daemon, mouse
 
 

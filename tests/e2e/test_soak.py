@@ -1,15 +1,13 @@
 """A short soak in the test suite: the full one is tools/soak."""
 
 import soak
-from mice import WIRELESS, Mouse, plug
+from mice import WIRELESS, Mouse
 
 CALLS = 1000
 
 
-def test_short_soak_answers_every_call_and_keeps_no_resources(mouse_rig, system_bus, start_daemon, capsys):
-    (mouse,) = plug(mouse_rig, [Mouse(WIRELESS)])
-    daemon = start_daemon(system_bus.environment())
-    assert system_bus.wait_for_name()
+def test_short_soak_answers_every_call_and_keeps_no_resources(mouse_rig, system_bus, serve, capsys):
+    daemon, (mouse,) = serve([Mouse(WIRELESS)])
     result = soak.run(mouse_rig, mouse, system_bus.address, daemon, CALLS, soak.warmup_for(CALLS))
     with capsys.disabled():
         print(f"\nsoak, {CALLS} calls:\n{result.summary()}")

@@ -27,7 +27,7 @@ struct MouseSettings {
     static std::optional<MouseSettings> load() {
         QSettings file(filePath(), QSettings::IniFormat);
         MouseSettings settings;
-        bool usable = file.contains(QStringLiteral("frequency"));
+        bool usable = true;
         const auto readFlag = [&](const char* key, bool& flag) {
             const QString text = file.value(QLatin1String(key)).toString();
             usable = usable && (text == QLatin1String("true") || text == QLatin1String("false"));

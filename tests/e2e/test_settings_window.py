@@ -21,6 +21,7 @@ BUILD = Path(__file__).resolve().parents[2] / "build"
 WINDOW_TEST = Path(os.environ.get("SETTINGS_WINDOW_TEST", BUILD / "tests" / "settings" / "settings-window-test"))
 SETTINGS = os.environ.get("VORLIXD_SETTINGS", BUILD / "settings" / "vorlixd-settings")
 SCREENSHOTS = WINDOW_TEST.parent / "screenshots"
+LEAK_SUPPRESSIONS = Path(__file__).resolve().parents[1] / "settings" / "leak-sanitizer.supp"
 SHIPPED_POLICY = Path(__file__).resolve().parents[2] / "packaging" / "org.vorlix.mouse.vorlixd.conf"
 
 APPLIED = "The settings were applied."
@@ -59,7 +60,9 @@ def config_home(workdir):
 @pytest.fixture
 def user_environment(display, config_home):
     def environment(bus, language="C.UTF-8", **extra):
+        # No OpenGL: the window draws without it, and the GL driver leaks at exit in the sanitizer build.
         return {**plain_environment(), **bus.environment(), "DISPLAY": display, "QT_QPA_PLATFORM": "xcb",
+                "QT_XCB_GL_INTEGRATION": "none", "LSAN_OPTIONS": f"suppressions={LEAK_SUPPRESSIONS}:print_suppressions=0",
                 "XDG_CONFIG_HOME": str(config_home), "LANG": language, **extra}
     return environment
 

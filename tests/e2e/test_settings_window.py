@@ -96,8 +96,8 @@ def apply_saved(user_environment):
     ([Mouse(WIRELESS)], None, None, UNREACHABLE, "", UNREACHABLE),
     ([Mouse(WIRELESS)], "shipped", NOBODY, "Glide M3", NOT_ALLOWED, NOT_ALLOWED),
 ], ids=["applied", "no mouse", "mouse not openable", "no service", "user not in plugdev"])
-def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, mice, service, user,
-                                              mouse_line, access_line, result_line):
+def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, config_home, mice, service,
+                                              user, mouse_line, access_line, result_line):
     devices = plug(mouse_rig, mice)
     bus = Bus(workdir / "bus", **({"policy": "", "includes": [SHIPPED_POLICY]} if service == "shipped" else {}))
     try:
@@ -107,6 +107,8 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
         window("explainsWhatTheServiceAnswers", bus, user, EXPECTED_MOUSE=mouse_line, EXPECTED_ACCESS=access_line,
                EXPECTED_RESULT=result_line)
         assert [d.reports for d in devices] == [[DEFAULT_REPORT] if result_line == APPLIED else [] for d in devices]
+        # Only what the mouse took is kept.
+        assert (config_home / "vorlixd" / "vorlixd-settings.conf").exists() == (result_line == APPLIED)
     finally:
         bus.close()
 
@@ -135,6 +137,21 @@ def test_apply_without_a_window_fails_plainly(serve, system_bus, config_home, ap
             f"remapGestureButton=true\nspeed=3\n{saved}\n")
     assert apply_saved(system_bus) == (line, 1)
     assert all(d.reports == [] for d in devices)
+
+
+def test_refresh_shows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_environment):
+    serve([])
+    scene = subprocess.Popen([WINDOW_TEST, "refreshShowsAMouseThatArrived"], stdin=subprocess.PIPE,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                             env=user_environment(system_bus))
+    before = []
+    for line in scene.stdout:
+        before.append(line)
+        if line == "waiting\n":
+            break
+    plug(mouse_rig, [Mouse(WIRELESS)])
+    after, _ = scene.communicate("\n", timeout=60)
+    assert scene.returncode == 0, "".join(before) + after
 
 
 @pytest.mark.parametrize("scene", ["applyAtLoginWritesAnAutostartEntry", "everyControlIsReachableByTabAndNamed"])

@@ -9,7 +9,9 @@
 #include <QAccessible>
 #include <QtTest>
 
+#include <iostream>
 #include <memory>
+#include <string>
 
 class SettingsWindowTest : public QObject {
     Q_OBJECT
@@ -98,6 +100,17 @@ private slots:
         press(Qt::Key_D, Qt::AltModifier);
         QTRY_COMPARE(shownSettings(), QVariantList({true, false, true, true, 1000, 3}));
         QCOMPARE(text("source"), QString("Showing the defaults: press Apply to send them."));
+    }
+
+    // The mouse is plugged in while the window is open, once this scene says "waiting";
+    // Refresh asks the service again.
+    void refreshShowsAMouseThatArrived() {
+        QCOMPARE(text("mouse"), QString("No supported mouse was found."));
+        std::cout << "waiting" << std::endl;
+        std::string line;
+        std::getline(std::cin, line);
+        press(Qt::Key_F5);
+        QCOMPARE(text("mouse"), QString("Glide M3"));
     }
 
     void applyAtLoginWritesAnAutostartEntry() {

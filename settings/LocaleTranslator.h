@@ -8,5 +8,7 @@
 // otherwise.
 class LocaleTranslator : public QTranslator {
 public:
-    LocaleTranslator() { load(QLocale(), QStringLiteral("vorlixd-settings"), QStringLiteral("_"), QStringLiteral(":/translations")); }
+    LocaleTranslator() {
+        load(QLocale(), QStringLiteral("vorlixd-settings"), QStringLiteral("_"), QStringLiteral(":/translations"));
+    }
 };

@@ -62,7 +62,8 @@ def user_environment(display, config_home):
     def environment(bus, language="C.UTF-8", **extra):
         # No OpenGL: the window draws without it, and the GL driver leaks at exit in the sanitizer build.
         return {**plain_environment(), **bus.environment(), "DISPLAY": display, "QT_QPA_PLATFORM": "xcb",
-                "QT_XCB_GL_INTEGRATION": "none", "LSAN_OPTIONS": f"suppressions={LEAK_SUPPRESSIONS}:print_suppressions=0",
+                "QT_XCB_GL_INTEGRATION": "none",
+                "LSAN_OPTIONS": f"suppressions={LEAK_SUPPRESSIONS}:print_suppressions=0",
                 "XDG_CONFIG_HOME": str(config_home), "LANG": language, **extra}
     return environment
 

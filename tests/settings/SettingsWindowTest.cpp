@@ -26,8 +26,8 @@ class SettingsWindowTest : public QObject {
     // The name given to the control, or else the one Qt makes from its text. (On Linux a
     // combo box announces its current text and its label through a relation.)
     static QString accessibleName(QWidget* widget) {
-        return widget->accessibleName().isEmpty() ? QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name)
-                                                  : widget->accessibleName();
+        const QString given = widget->accessibleName();
+        return given.isEmpty() ? QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name) : given;
     }
 
     // The control a screen reader announces under this name.

@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QLocale>
+#include <QTranslator>
+
+// The program's texts in the user's language, where a translation is built in; English
+// otherwise.
+class LocaleTranslator : public QTranslator {
+public:
+    LocaleTranslator() {
+        load(QLocale(), QStringLiteral("vorlixd-settings"), QStringLiteral("_"), QStringLiteral(":/translations"));
+    }
+};

@@ -49,9 +49,10 @@ NO_NODE = "no_node"                        # listed by udev, but opening fails
 STRINGS_UNREADABLE = "strings_unreadable"  # manufacturer and product queries fail
 SEND_FAILS = "send_fails"                  # every feature report fails with EIO
 SEND_FAILS_ONCE = "send_fails_once"        # the next one fails, then the fault clears
-SHORT_SEND = "short_send"                  # the device takes only SHORT_SEND_COUNT bytes
-FAULTS = {NO_NODE, STRINGS_UNREADABLE, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND}
-SHORT_SEND_COUNT = 5
+SHORT_SEND = "short_send"                  # the device takes only 5 of the report's bytes
+NOTHING_TAKEN = "nothing_taken"            # the device takes none of them
+FAULTS = {NO_NODE, STRINGS_UNREADABLE, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND, NOTHING_TAKEN}
+BYTES_TAKEN = {SHORT_SEND: 5, NOTHING_TAKEN: 0}
 
 
 def _feature_report_length(request):
@@ -235,9 +236,9 @@ class EmulatedMouse:
             if fault in (SEND_FAILS, SEND_FAILS_ONCE):
                 self.rejected.append(report)
                 client.complete(-1, errno.EIO)
-            elif fault == SHORT_SEND:
+            elif fault in BYTES_TAKEN:
                 self.rejected.append(report)
-                client.complete(min(SHORT_SEND_COUNT, length), 0)
+                client.complete(min(BYTES_TAKEN[fault], length), 0)
             else:
                 self.reports.append(report)
                 client.complete(length, 0)

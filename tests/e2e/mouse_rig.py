@@ -129,17 +129,20 @@ class EmulatedMouse:
         """umockdev text description of the usb_device -> usb_interface -> hid -> hidraw chain."""
         usb = [f"P: {self.usb_path}", "E: SUBSYSTEM=usb", "E: DEVTYPE=usb_device",
                f"A: idVendor={self.vendor_id:04x}", f"A: idProduct={self.product_id:04x}"]
-        # None leaves the attribute out; "" gives an empty one.
+        # None leaves the attribute out; "" gives an empty one. In hex, a name may hold
+        # any character, line breaks included.
         for name, value in (("manufacturer", self.manufacturer),
                             ("product", self.product), ("serial", self.serial)):
             if value is not None:
-                usb.append(f"A: {name}={value}")
+                usb.append(f"H: {name}={value.encode().hex()}")
         interface = [f"P: {self.interface_path}", "E: SUBSYSTEM=usb",
                      "E: DEVTYPE=usb_interface", "A: bInterfaceNumber=00"]
+        # The uevent is read line by line, so its name keeps printable characters only;
+        # hidapi takes the names from the USB device.
         name = " ".join(s for s in (self.manufacturer, self.product) if s)
         hid = [f"P: {self.hid_path}", "E: SUBSYSTEM=hid",
                f"E: HID_ID=0003:{self.vendor_id:08X}:{self.product_id:08X}",
-               f"E: HID_NAME={name}",
+               f"E: HID_NAME={''.join(c for c in name if c.isprintable())}",
                # The kernel always writes HID_UNIQ, empty without a serial
                # number, and hidapi skips devices whose uevent lacks it.
                f"E: HID_UNIQ={self.serial or ''}",

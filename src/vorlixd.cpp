@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CLI.h"
 #include "CLIConfiguration.h"
 #include "CLIException.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Emulated USB mice for end-to-end tests.
 
 umockdev fakes sysfs, udev and the /dev/hidrawN nodes, so the real hidapi

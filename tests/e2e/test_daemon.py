@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """vorlixd as a D-Bus service on private buses, driven by real clients against emulated mice."""
 
 import pytest

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The mouse misbehaves while one daemon runs: it vanishes, comes back under a new node, is
 replaced, cannot be opened, hides its name, fails a send. Each scenario is a table of steps,
 each step a change to the mouse or a call with the reply, the lines and the reports it must give.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """One-shot runs of the real binary against emulated mice.
 
 Each case: the mice plugged in (in enumeration order) and the arguments, then the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CLI.h"
 #include "CLIException.h"
 #include "CLIParser.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Arbitrary bytes as a command line, through argument decoding, option parsing and report
 // building. The bytes split into arguments at each NUL, as the kernel hands them over; the
 // first is the program path, which is decoded too. Only a refused command line may end

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "CLIException.h"
 #include "Common.h"
 #include "HID.h"
+#include "PrintableText.h"
 #include "VorlixConfig.h"
 
 #include <QDBusContext>
@@ -72,7 +74,8 @@ public:
             logException(e);
             return QString();
         }
-        std::wcout << name << std::endl;
+        // Clients get the name as the mouse gave it; only the log line is made safe.
+        std::wcout << PrintableText::escape(name) << std::endl;
         return QString::fromStdWString(name);
     }
 

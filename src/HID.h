@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <hidapi/hidapi.h>
@@ -48,9 +49,10 @@ public:
     }
 
     // Sends the packet unchanged; the library takes its first byte as the report ID.
-    // A short count is not an error: the device decides how much it takes.
+    // A short count is not an error: the device decides how much it takes. A count of
+    // nothing at all means nothing reached the mouse, which is no success.
     void sendFeatureReport(const Packet& data) {
-        if (hid_send_feature_report(handle.get(), data.data(), data.size()) < 0) {
+        if (hid_send_feature_report(handle.get(), data.data(), data.size()) <= 0) {
             throw HIDException(L"无法发送功能报文。");
         }
     }

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: MIT
 #include "CLI.h"
 #include "CLIConfiguration.h"
 #include "CLIException.h"
 #include "CLIParser.h"
 #include "Daemon.h"
 #include "HID.h"
+#include "PrintableText.h"
 #include "generated-sources/DBusAdaptor.h"
 
 #include <QCoreApplication>
@@ -52,9 +54,9 @@ int main(int argc, char* argv[]) {
         std::wcout << L"鼠标已打开..." << std::endl;
         // Each label goes out before its string is read, so a failed read ends up on that line.
         std::wcout << L"制造商：";
-        std::wcout << mouse.getManufacturerName() << std::endl;
+        std::wcout << PrintableText::escape(mouse.getManufacturerName()) << std::endl;
         std::wcout << L"产品名称：";
-        std::wcout << mouse.getProductName() << std::endl;
+        std::wcout << PrintableText::escape(mouse.getProductName()) << std::endl;
         mouse.sendFeatureReport(configuration.vorlixConfig.serialize());
         return CLI::EXIT_CODE_SUCCESS;
     } catch (const HIDException& e) {

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Runs vorlixd once against an emulated mouse and shows what the mouse received.
 
 Usage (under umockdev's preload): umockdev-wrapper /usr/bin/python3 THIS VORLIXD [OPTIONS...]

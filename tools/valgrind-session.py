@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """vorlixd under valgrind's memcheck against an emulated mouse: one one-shot run and one
 short daemon session on a private bus, through the success and the failure paths.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Private D-Bus buses for the end-to-end tests, and the real clients that talk to them.
 
 Each bus is a real dbus-daemon on a socket in a temporary folder, so no test touches

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Fixtures for the end-to-end tests against emulated mice.
 
 Launch from the repository root with Debian's interpreter (it has python3-gi)

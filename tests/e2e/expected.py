@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """What the daemon answers, prints and sends: its messages, its line per configure call,
 and the settings report that a valid configure call sends."""
 

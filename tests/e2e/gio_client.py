@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A real D-Bus client library (libgio) for what the command-line clients cannot do:
 hundreds of calls a second, many calls in flight at once, arguments larger than one
 command-line argument may be, file descriptors attached to a call.

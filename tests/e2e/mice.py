@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The supported mice and the reports they are expected to receive."""
 
 from collections import namedtuple

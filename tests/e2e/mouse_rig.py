@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Emulated USB mice for end-to-end tests.
 
 umockdev fakes sysfs, udev and the /dev/hidrawN nodes, so the real hidapi
@@ -49,9 +50,10 @@ NO_NODE = "no_node"                        # listed by udev, but opening fails
 STRINGS_UNREADABLE = "strings_unreadable"  # manufacturer and product queries fail
 SEND_FAILS = "send_fails"                  # every feature report fails with EIO
 SEND_FAILS_ONCE = "send_fails_once"        # the next one fails, then the fault clears
-SHORT_SEND = "short_send"                  # the device takes only SHORT_SEND_COUNT bytes
-FAULTS = {NO_NODE, STRINGS_UNREADABLE, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND}
-SHORT_SEND_COUNT = 5
+SHORT_SEND = "short_send"                  # the device takes only 5 of the report's bytes
+NOTHING_TAKEN = "nothing_taken"            # the device takes none of them
+FAULTS = {NO_NODE, STRINGS_UNREADABLE, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND, NOTHING_TAKEN}
+BYTES_TAKEN = {SHORT_SEND: 5, NOTHING_TAKEN: 0}
 
 
 def _feature_report_length(request):
@@ -128,17 +130,20 @@ class EmulatedMouse:
         """umockdev text description of the usb_device -> usb_interface -> hid -> hidraw chain."""
         usb = [f"P: {self.usb_path}", "E: SUBSYSTEM=usb", "E: DEVTYPE=usb_device",
                f"A: idVendor={self.vendor_id:04x}", f"A: idProduct={self.product_id:04x}"]
-        # None leaves the attribute out; "" gives an empty one.
+        # None leaves the attribute out; "" gives an empty one. In hex, a name may hold
+        # any character, line breaks included.
         for name, value in (("manufacturer", self.manufacturer),
                             ("product", self.product), ("serial", self.serial)):
             if value is not None:
-                usb.append(f"A: {name}={value}")
+                usb.append(f"H: {name}={value.encode().hex()}")
         interface = [f"P: {self.interface_path}", "E: SUBSYSTEM=usb",
                      "E: DEVTYPE=usb_interface", "A: bInterfaceNumber=00"]
+        # The uevent is read line by line, so its name keeps printable characters only;
+        # hidapi takes the names from the USB device.
         name = " ".join(s for s in (self.manufacturer, self.product) if s)
         hid = [f"P: {self.hid_path}", "E: SUBSYSTEM=hid",
                f"E: HID_ID=0003:{self.vendor_id:08X}:{self.product_id:08X}",
-               f"E: HID_NAME={name}",
+               f"E: HID_NAME={''.join(c for c in name if c.isprintable())}",
                # The kernel always writes HID_UNIQ, empty without a serial
                # number, and hidapi skips devices whose uevent lacks it.
                f"E: HID_UNIQ={self.serial or ''}",
@@ -235,9 +240,9 @@ class EmulatedMouse:
             if fault in (SEND_FAILS, SEND_FAILS_ONCE):
                 self.rejected.append(report)
                 client.complete(-1, errno.EIO)
-            elif fault == SHORT_SEND:
+            elif fault in BYTES_TAKEN:
                 self.rejected.append(report)
-                client.complete(min(SHORT_SEND_COUNT, length), 0)
+                client.complete(min(BYTES_TAKEN[fault], length), 0)
             else:
                 self.reports.append(report)
                 client.complete(length, 0)

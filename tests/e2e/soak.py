@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Soak: many mixed calls against one running daemon and an emulated mouse, with device
 faults injected on the way; afterwards every reply, every line the daemon printed, every
 report the mouse received, and the daemon's open descriptors and resident memory are checked.

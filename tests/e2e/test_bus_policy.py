@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The shipped system-bus policy, loaded by a private system bus: who may own the name,
 read the properties and change the mouse."""
 

@@ -1,7 +1,8 @@
+# SPDX-License-Identifier: MIT
 """The mouse misbehaves while one daemon runs: it vanishes, comes back under a new node, is
 replaced, cannot be opened, hides its name, fails a send. Each scenario is a table of steps,
 each step a change to the mouse or a call with the reply, the lines and the reports it must give.
-Last, names that are not plain text."""
+Last, names that are not plain text, and names with control characters in them."""
 
 from collections import namedtuple
 
@@ -123,3 +124,24 @@ def test_names_that_are_not_plain_text_are_answered_and_serving_goes_on(mouse_ri
     assert answer is None or reply.message == answer
     assert client.call(configure_call(A)) == Reply(None, None)
     assert mouse.reports == [report_for(A)]
+
+
+# A name with control characters in it, and how both modes print it: each as \xNN, so that
+# a name can neither drive the terminal nor forge a line of the log. deviceName answers the
+# name unchanged.
+PRINTED_NAMES = {
+    "escape sequences": ("Glide\x1b[2J\x1b[31m M3", "Glide\\x1b[2J\\x1b[31m M3"),
+    "forged line": ("Glide M3\nHID错误: 无法发送功能报文。", "Glide M3\\x0aHID错误: 无法发送功能报文。"),
+    "bell, tab, carriage return": ("\aGlide\tM3\r!", "\\x07Glide\\x09M3\\x0d!"),
+    "C1 controls, delete": ("Glide\x85\x9b2J\x7f M3", "Glide\\x85\\x9b2J\\x7f M3"),
+    "Chinese unchanged": ("滑翔鼠标 M3 ✦", "滑翔鼠标 M3 ✦"),
+}
+
+
+@pytest.mark.parametrize("name, printed", PRINTED_NAMES.values(), ids=PRINTED_NAMES)
+def test_names_are_printed_with_control_characters_escaped(mouse_rig, system_bus, serve, vorlixd, name, printed):
+    daemon, _ = serve([Mouse(WIRELESS, manufacturer=name, product=name)])
+    one_shot = mouse_rig.run([vorlixd])
+    assert one_shot.stdout.splitlines() == ["vorlixd", "鼠标已打开...", f"制造商：{printed}", f"产品名称：{printed}"]
+    assert Client(system_bus.address).call(get("deviceName")) == Reply(None, name)
+    assert daemon.new_lines() == [f"读取鼠标名称： {printed}"]

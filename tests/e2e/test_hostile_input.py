@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Hostile and unusual D-Bus input against a running daemon, through real clients.
 
 Every call gets its own right reply or error, the mouse receives nothing but whole,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """One-shot runs of the real binary against emulated mice.
 
 Each case: the mice plugged in (in enumeration order) and the arguments, then the
@@ -11,7 +12,7 @@ import pytest
 
 from mice import (ALL_OFF_REPORT, ALL_ON_REPORT, DEFAULT_REPORT, VENDOR, WIRED_COMPACT, WIRED_PRO, WIRELESS,
                   Mouse, plug, with_bytes)
-from mouse_rig import NO_NODE, SEND_FAILS, SHORT_SEND, STRINGS_UNREADABLE
+from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS, SHORT_SEND, STRINGS_UNREADABLE
 
 OPENED = ["vorlixd", "鼠标已打开...", "制造商：Quillon Labs", "产品名称：Glide M3"]
 NO_MOUSE = ["vorlixd", "HID错误： 没有识别到适配的鼠标。"]
@@ -57,6 +58,8 @@ HID_FAILURES = [
          ["vorlixd", "鼠标已打开...", "制造商：HID错误： 无法获取制造商名称。"], 1, {}),
     Case("send fails", [Mouse(WIRELESS, fault=SEND_FAILS)], [], OPENED + ["HID错误： 无法发送功能报文。"], 1, {}),
     Case("short send still succeeds", [Mouse(WIRELESS, fault=SHORT_SEND)], [], OPENED, 0, {}),
+    Case("no byte taken is a failed send", [Mouse(WIRELESS, fault=NOTHING_TAKEN)], [],
+         OPENED + ["HID错误： 无法发送功能报文。"], 1, {}),
     Case("empty names leave the labels alone", [Mouse(WIRELESS, manufacturer="", product="")], [],
          ["vorlixd", "鼠标已打开...", "制造商：", "产品名称："], 0, {0: [DEFAULT_REPORT]}),
 ]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A short soak in the test suite: the full one is tools/soak."""
 
 import soak

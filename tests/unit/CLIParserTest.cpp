@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CLI.h"
 #include "CLIException.h"
 #include "CLIParser.h"
@@ -51,7 +52,7 @@ TEST(ValueGrammarTest, SpeedTexts) {
         EXPECT_EQ(Common::parseSpeed(text), speed);
         EXPECT_EQ(CLIParser::parseSpeed(text), speed);
     }
-    for (const std::wstring text : {L"0", L"6", L"10", L"28", L"03", L"3 ", L"", L"-1", L"three"}) {
+    for (const std::wstring text : {L"0", L"6", L"10", L"28", L"03", L"3 ", L" 3", L"", L"-1", L"three"}) {
         const std::wstring expected = L"无法解析鼠标速度：" + text + SPEED_SUFFIX;
         EXPECT_EQ(failureOf([&] { Common::parseSpeed(text); }), expected);
         EXPECT_EQ(failureOf([&] { CLIParser::parseSpeed(text); }), expected);
@@ -84,6 +85,8 @@ TEST(CLIParserTest, OptionLines) {
          L"",
          true,
          {{2, 0x0A}, {3, 0x1F}, {4, 0x00}, {5, 0x00}, {7, 0x01}, {22, 0x0C}, {25, 0x2F}, {31, 0x04}}},
+        {{L"--remap-wheel-press", L"false"}, L"", false, {{22, 0x0C}}},
+        {{L"--remap-gesture-button", L"false"}, L"", false, {{25, 0x2F}}},
         {{L"--speed", L"2", L"--speed", L"4"}, L"", false, {{2, 0x2C}}},
         {{L"--speed", L"9", L"--speed", L"4"}, L"无法解析鼠标速度：9" + SPEED_SUFFIX},
         {{L"--speed", L"4", L"--frequency"}, L"在该值之后的命令行参数缺失：--frequency"},

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CLI.h"
 #include "CLIException.h"
 
@@ -37,7 +38,8 @@ TEST(CLITest, MalformedUtf8IsACommandLineError) {
         {"vorlixd", "\xC0\xAF"},               // overlong encoding
         {"vorlixd", "\xF4\x90\x80\x80"},       // beyond U+10FFFF
         {"vorlixd", "ok", "\x80"},             // stray continuation byte
-        {"vorlixd", "\xED\xA0\x80"},           // surrogate
+        {"vorlixd", "\xED\xA0\x80"},           // first surrogate
+        {"vorlixd", "\xED\xBF\xBF"},           // last surrogate
         {"/opt/\xFE/vorlixd", "--speed", "3"}, // the program path too
     };
     for (const std::vector<std::string>& argv : cases) {

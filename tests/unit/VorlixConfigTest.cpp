@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "VorlixConfig.h"
 
 #include <gtest/gtest.h>

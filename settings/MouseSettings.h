@@ -12,8 +12,8 @@
 // be read back, so the settings this user last applied are kept in their own config file.
 struct MouseSettings {
     static inline const QVector<int> FREQUENCIES = {125, 250, 500, 1000};
-    static constexpr int SLOWEST = 1;
-    static constexpr int FASTEST = 5;
+    static constexpr int FIRST_SPEED_STEP = 1;
+    static constexpr int LAST_SPEED_STEP = 5;
 
     bool liftOffDetection = true;
     bool smartScrolling = false;
@@ -43,7 +43,7 @@ struct MouseSettings {
         readFlag("remapWheelPress", settings.remapWheelPress);
         readFlag("remapGestureButton", settings.remapGestureButton);
         readNumber("frequency", settings.frequency, [](int value) { return FREQUENCIES.contains(value); });
-        readNumber("speed", settings.speed, [](int value) { return value >= SLOWEST && value <= FASTEST; });
+        readNumber("speed", settings.speed, [](int value) { return value >= FIRST_SPEED_STEP && value <= LAST_SPEED_STEP; });
         if (!usable) {
             return std::nullopt;
         }

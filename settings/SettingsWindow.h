@@ -64,27 +64,27 @@ public:
             frequencyBox->addItem(tr("%1 Hz").arg(frequency), frequency);
         }
         addSetting(settingsForm, tr("&Polling rate:"), frequencyBox,
-                   tr("How often the mouse reports its movement; lower rates use less power."));
-        speedSlider->setRange(MouseSettings::SLOWEST, MouseSettings::FASTEST);
+                   tr("How many times a second the mouse reports to the computer."));
+        speedSlider->setRange(MouseSettings::FIRST_SPEED_STEP, MouseSettings::LAST_SPEED_STEP);
         speedSlider->setPageStep(1);
         speedSlider->setTickInterval(1);
         speedSlider->setTickPosition(QSlider::TicksBelow);
         auto* speedRow = new QWidget;
         auto* speedLayout = new QHBoxLayout(speedRow);
         speedLayout->setContentsMargins(0, 0, 0, 0);
-        speedLayout->addWidget(new QLabel(tr("Slower")));
+        speedLayout->addWidget(new QLabel(QString::number(MouseSettings::FIRST_SPEED_STEP)));
         speedLayout->addWidget(speedSlider, 1);
-        speedLayout->addWidget(new QLabel(tr("Faster")));
+        speedLayout->addWidget(new QLabel(QString::number(MouseSettings::LAST_SPEED_STEP)));
         addSetting(settingsForm, tr("Pointer &speed:"), speedSlider,
-                   tr("How far the pointer travels for the same hand movement, in five steps."), speedRow);
+                   tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own."), speedRow);
         addSetting(settingsForm, QString(), liftOffBox,
-                   tr("Stop moving the pointer as soon as the mouse is lifted off the desk."));
+                   tr("Switches the mouse's detection of being lifted off the surface on or off."));
         addSetting(settingsForm, QString(), smartScrollingBox,
-                   tr("Let the wheel scroll further the faster it turns."));
+                   tr("Switches the mouse's smart-scrolling mode on or off; what it does to scrolling is up to the mouse."));
         addSetting(settingsForm, QString(), wheelPressBox,
-                   tr("Pressing the wheel does the mouse's remapped action instead of a middle click."));
+                   tr("Whether the mouse remaps a press on the wheel; the mouse chooses the function."));
         addSetting(settingsForm, QString(), gestureButtonBox,
-                   tr("The gesture button does the mouse's remapped action instead of its plain click."));
+                   tr("Whether the mouse remaps the gesture button; the mouse chooses the function."));
         layout->addWidget(settingsBox);
 
         auto* loginForm = new QFormLayout;

@@ -62,24 +62,24 @@
         <translation>指针速度(&amp;S)：</translation>
     </message>
     <message>
-        <source>How far the pointer travels for the same hand movement, in five steps.</source>
-        <translation>同样的手部移动下指针移动的距离，共五档。</translation>
+        <source>The mouse&apos;s pointer speed, in five steps; each step is a speed code of the mouse&apos;s own.</source>
+        <translation>鼠标的指针速度，共五档；每一档对应鼠标自己的一个速度代码。</translation>
     </message>
     <message>
-        <source>Stop moving the pointer as soon as the mouse is lifted off the desk.</source>
-        <translation>鼠标一离开桌面，指针就停止移动。</translation>
+        <source>Switches the mouse&apos;s detection of being lifted off the surface on or off.</source>
+        <translation>开启或关闭鼠标对离开表面的检测。</translation>
     </message>
     <message>
-        <source>Let the wheel scroll further the faster it turns.</source>
-        <translation>滚轮转得越快，滚动得越远。</translation>
+        <source>Switches the mouse&apos;s smart-scrolling mode on or off; what it does to scrolling is up to the mouse.</source>
+        <translation>开启或关闭鼠标的智能滚动模式；它对滚动的作用由鼠标决定。</translation>
     </message>
     <message>
-        <source>Pressing the wheel does the mouse&apos;s remapped action instead of a middle click.</source>
-        <translation>按下滚轮时执行鼠标的重新映射操作，而不是中键点击。</translation>
+        <source>Whether the mouse remaps a press on the wheel; the mouse chooses the function.</source>
+        <translation>鼠标是否重新映射滚轮按下；映射到的功能由鼠标决定。</translation>
     </message>
     <message>
-        <source>The gesture button does the mouse&apos;s remapped action instead of its plain click.</source>
-        <translation>手势键执行鼠标的重新映射操作，而不是普通点击。</translation>
+        <source>Whether the mouse remaps the gesture button; the mouse chooses the function.</source>
+        <translation>鼠标是否重新映射手势键；映射到的功能由鼠标决定。</translation>
     </message>
     <message>
         <source>Send the settings you last applied each time you log in.</source>
@@ -146,16 +146,8 @@
         <translation>发送给鼠标的设置</translation>
     </message>
     <message>
-        <source>How often the mouse reports its movement; lower rates use less power.</source>
-        <translation>鼠标每秒报告移动的次数；回报率越低越省电。</translation>
-    </message>
-    <message>
-        <source>Slower</source>
-        <translation>较慢</translation>
-    </message>
-    <message>
-        <source>Faster</source>
-        <translation>较快</translation>
+        <source>How many times a second the mouse reports to the computer.</source>
+        <translation>鼠标每秒向电脑报告的次数。</translation>
     </message>
 </context>
 <context>

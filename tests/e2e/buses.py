@@ -33,6 +33,13 @@ _DEFAULT_DENY = """
     <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus"/>
     <allow send_destination="org.freedesktop.DBus" send_interface="org.freedesktop.DBus.Introspectable"/>
   </policy>
+  <!-- polkit's authority, as Debian's polkitd allows it: root owns it, anyone may ask. -->
+  <policy user="root">
+    <allow own="org.freedesktop.PolicyKit1"/>
+  </policy>
+  <policy context="default">
+    <allow send_destination="org.freedesktop.PolicyKit1"/>
+  </policy>
 """
 
 # What the tests of the daemon itself need: root owns the name, anyone may talk to it.

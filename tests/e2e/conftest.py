@@ -120,12 +120,26 @@ def start_daemon(mouse_rig, vorlixd, workdir):
 
     def start(environment, user=None, args=()):
         output = workdir / f"daemon{len(daemons)}.out"
+        # Kept settings go to a folder of the test's, never to the machine's state directory.
+        state = workdir / "state"
+        state.mkdir(exist_ok=True)
+        environment = {"STATE_DIRECTORY": str(state), **environment}
         daemons.append(RunningDaemon(mouse_rig, vorlixd, output, environment, user, args))
         return daemons[-1]
 
     yield start
     for daemon in daemons:
         daemon.stop()
+
+
+@pytest.fixture
+def polkit(system_bus, workdir):
+    """polkit's authority on the system bus; polkit.answer({uid: "yes"}) says who may."""
+    from polkit_authority import PolkitAuthority
+
+    authority = PolkitAuthority(system_bus, workdir)
+    yield authority
+    authority.close()
 
 
 @pytest.fixture

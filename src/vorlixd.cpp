@@ -27,7 +27,7 @@ int runDaemon(int& argc, char* argv[]) {
     std::wcout << L"即将启动守护进程" << std::endl;
     std::wcout << L"uid = " << getuid() << std::endl;
     QCoreApplication qtApplication(argc, argv);
-    Daemon* daemon = new Daemon(&qtApplication);
+    Daemon* daemon = new Daemon(&qtApplication, getuid() == 0);
     new DBusAdaptor(daemon);
     QDBusConnection connection = getuid() == 0 ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
     std::wcout << (connection.isConnected() ? L"已连接" : L"未连接") << std::endl;

@@ -1,19 +1,23 @@
 # SPDX-License-Identifier: MIT
-"""The shipped system-bus policy, loaded by a private system bus: who may own the name,
-read the properties and change the mouse."""
+"""The shipped system-bus policy, loaded by a private system bus, and polkit's say over each
+change: who may own the name, read the properties and change the mouse."""
 
-import grp
 from pathlib import Path
 
 import pytest
 
-from buses import INTERFACE, NOBODY, OBJECT_PATH, SERVICE, Bus
+from buses import INTERFACE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply, reply_of
 from mice import WIRELESS, Mouse, plug
+from polkit_authority import PolkitAuthority
 
 POLICY = Path(__file__).resolve().parents[2] / "packaging" / "org.vorlix.mouse.vorlixd.conf"
-PLUGDEV = grp.getgrnam("plugdev").gr_gid
 ACCESS_DENIED = "org.freedesktop.DBus.Error.AccessDenied"
 VALUES = (True, False, True, True, 500, 2)
+
+
+NOT_ALLOWED = "无权更改鼠标设置。"
+NEEDS_PASSWORD = "更改鼠标设置需要先通过身份认证。"
+NO_POLKIT = "无法询问 polkit：只有 root 可以更改鼠标设置。"
 
 
 @pytest.fixture
@@ -22,15 +26,15 @@ def policy_bus(workdir, mouse_rig, start_daemon):
     bus = Bus(workdir / "system", policy="", includes=[POLICY])
     try:
         (mouse,) = plug(mouse_rig, [Mouse(WIRELESS)])
-        start_daemon(bus.environment())
+        daemon = start_daemon(bus.environment())
         assert bus.wait_for_name()
-        yield bus, mouse
+        yield bus, mouse, daemon
     finally:
         bus.close()
 
 
 def test_only_root_may_own_the_name(policy_bus):
-    bus, _ = policy_bus
+    bus, _, _ = policy_bus
     result = bus.client("dbus-send", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
                         "org.freedesktop.DBus.RequestName", f"string:{SERVICE}", "uint32:0", user=NOBODY)
     assert result.stderr.startswith(f"Error {ACCESS_DENIED}:")
@@ -42,25 +46,62 @@ def test_only_root_may_own_the_name(policy_bus):
     ["org.freedesktop.DBus.Properties.GetAll", f"string:{INTERFACE}"],
 ], ids=["introspect", "get", "get all"])
 def test_everyone_may_look(policy_bus, call):
-    bus, _ = policy_bus
+    bus, _, _ = policy_bus
     result = bus.client("dbus-send", "--print-reply", f"--dest={SERVICE}", OBJECT_PATH, *call, user=NOBODY)
     assert (result.returncode, result.stderr) == (0, "")
 
 
-@pytest.mark.parametrize("user, groups, error, reports", [
-    (None, (), None, 1),
-    (NOBODY, (PLUGDEV,), None, 1),
-    (NOBODY, (), ACCESS_DENIED, 0),
-], ids=["root", "plugdev member", "other user"])
-def test_changing_the_mouse_needs_root_or_plugdev(policy_bus, user, groups, error, reports):
-    bus, mouse = policy_bus
-    assert bus.configure(VALUES, "dbus-send", user=user, groups=groups).error == error
-    assert len(mouse.reports) == reports
+def call(bus, member, args, user=None, interactive=False):
+    """The Reply to a method of the interface, called with gdbus (which names the error)."""
+    return reply_of("gdbus", bus.client("gdbus", "call", "--dest", SERVICE, "--object-path", OBJECT_PATH,
+                                        "--method", f"{INTERFACE}.{member}", *(["--interactive"] * interactive),
+                                        "--", *(str(a).lower() for a in args), user=user))
+
+
+# polkit's answer for the caller's user, or None when polkit is not there; whether the
+# caller lets an agent ask for a password; what the caller is told.
+@pytest.mark.parametrize("user, answer, interactive, refusal", [
+    (None, None, False, None),
+    (NOBODY, "yes", False, None),
+    (NOBODY, "no", True, NOT_ALLOWED),
+    (NOBODY, "challenge", False, NEEDS_PASSWORD),
+    (NOBODY, "challenge", True, None),
+    (NOBODY, None, False, NO_POLKIT),
+], ids=["root without polkit", "allowed", "refused", "password needed", "password given", "polkit unreachable"])
+def test_polkit_decides_who_changes_the_mouse(policy_bus, workdir, user, answer, interactive, refusal):
+    bus, mouse, daemon = policy_bus
+    polkit = PolkitAuthority(bus, workdir, {NOBODY: answer}) if answer else None
+    try:
+        reply = call(bus, "configure", VALUES, user, interactive)
+        questions = polkit.questions() if polkit else []
+    finally:
+        if polkit:
+            polkit.close()
+    assert reply == Reply(ACCESS_DENIED if refusal else None, refusal)
+    assert len(mouse.reports) == (0 if refusal else 1)
+    assert [(q["kind"], q["name"][0], q["uid"], q["action"], q["flags"]) for q in questions] == (
+        [("system-bus-name", ":", NOBODY, "org.vorlix.mouse.vorlixd.configure", int(interactive))] if polkit and user else [])
+    assert daemon.lines()[-1].endswith(f"： {refusal}") if refusal else "已拒绝" not in daemon.lines()[-1]
+
+
+# Keeping and forgetting settings are changes too; only reading them is open to all.
+@pytest.mark.parametrize("member, args", [("configureAndKeep", VALUES), ("forgetKeptSettings", ())])
+def test_keeping_and_forgetting_ask_polkit_too(policy_bus, workdir, member, args):
+    bus, mouse, _ = policy_bus
+    assert call(bus, "configureAndKeep", (False, False, False, False, 125, 1)) == Reply(None, None)
+    kept = bus.get_property("keptSettings", user=NOBODY)
+    polkit = PolkitAuthority(bus, workdir, {NOBODY: "no"})
+    try:
+        assert call(bus, member, args, NOBODY) == Reply(ACCESS_DENIED, NOT_ALLOWED)
+    finally:
+        polkit.close()
+    assert bus.get_property("keptSettings", user=NOBODY) == kept
+    assert len(mouse.reports) == 1
 
 
 def test_nothing_else_is_opened(policy_bus):
-    bus, _ = policy_bus
+    bus, _, _ = policy_bus
     result = bus.client("dbus-send", "--print-reply", f"--dest={SERVICE}", OBJECT_PATH,
                         "org.freedesktop.DBus.Properties.Set", f"string:{INTERFACE}", "string:devicePresent",
-                        "variant:boolean:false", user=NOBODY, groups=(PLUGDEV,))
+                        "variant:boolean:false", user=NOBODY)
     assert result.stderr.startswith(f"Error {ACCESS_DENIED}:")

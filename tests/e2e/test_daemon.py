@@ -21,6 +21,18 @@ INTROSPECTION = """\
       <arg direction="in" type="i" name="frequency"/>
       <arg direction="in" type="i" name="speed"/>
     </method>
+    <property access="read" type="a{sv}" name="keptSettings">
+      <annotation value="QVariantMap" name="org.qtproject.QtDBus.QtTypeName"/>
+    </property>
+    <method name="configureAndKeep">
+      <arg direction="in" type="b" name="liftOffDetection"/>
+      <arg direction="in" type="b" name="smartScrolling"/>
+      <arg direction="in" type="b" name="remapWheelPress"/>
+      <arg direction="in" type="b" name="remapGestureButton"/>
+      <arg direction="in" type="i" name="frequency"/>
+      <arg direction="in" type="i" name="speed"/>
+    </method>
+    <method name="forgetKeptSettings"/>
   </interface>
 """
 
@@ -82,8 +94,8 @@ def test_reading_all_properties_opens_the_mouse_twice(serve, system_bus):
     daemon, _ = serve([Mouse(WIRELESS)])
     result = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, "org.freedesktop.DBus.Properties",
                                "GetAll", "s", INTERFACE)
-    assert result.stdout.strip() == 'a{sv} 2 "deviceName" s "Glide M3" "devicePresent" b true'
-    assert sorted(daemon.new_lines()) == ["checking mouse presence: present", "读取鼠标名称： Glide M3"]
+    assert result.stdout.strip() == 'a{sv} 3 "deviceName" s "Glide M3" "devicePresent" b true "keptSettings" a{sv} 0'
+    assert sorted(daemon.new_lines()) == ["checking mouse presence: present", "读取保存的设置： 无", "读取鼠标名称： Glide M3"]
 
 
 # A fault makes the send fail: the reply and the log say so, and the mouse took no report.

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusReply>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+
+// Asks polkit whether the sender of a call may change the mouse settings, as system services
+// that act for desktop users do. The subject is the caller's unique bus name, so the answer
+// concerns the very process that sent the call; a caller that allows interactive
+// authorization lets the desktop's polkit agent ask for a password. Who may is the action's
+// and the rules' to say (see the .policy and .rules files), never this program's.
+class PolkitAuthority {
+public:
+    inline static const QString ACTION_ID = QStringLiteral("org.vorlix.mouse.vorlixd.configure");
+
+    // Calls decide with an empty text when the sender may, else with a sentence saying why not.
+    // Answers later, from the event loop, since a password prompt may take minutes.
+    static void check(const QDBusConnection& bus, const QDBusMessage& call,
+                      const std::function<void(const QString& refusal)>& decide) {
+        // Root needs nobody's leave, not even when polkit cannot be asked. A caller that has
+        // left the bus can no longer be told apart from anyone else.
+        const QDBusReply<uint> uid = bus.interface()->serviceUid(call.service());
+        if (!uid.isValid() || uid.value() == 0) {
+            decide(uid.isValid() ? QString() : QStringLiteral("无法确认调用者的身份。"));
+            return;
+        }
+        QDBusArgument subject;
+        subject.beginStructure();
+        subject << QStringLiteral("system-bus-name") << QVariantMap{{QStringLiteral("name"), call.service()}};
+        subject.endStructure();
+        QDBusArgument details;
+        details.beginMap(QMetaType::QString, QMetaType::QString);
+        details.endMap();
+        const bool interactive = call.isInteractiveAuthorizationAllowed();
+        QDBusMessage question = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
+            QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));
+        question << QVariant::fromValue(subject) << ACTION_ID << QVariant::fromValue(details)
+                 << uint(interactive ? ALLOW_USER_INTERACTION : 0) << QString();
+        auto* answer = new QDBusPendingCallWatcher(bus.asyncCall(question, interactive ? PROMPT_TIMEOUT_MS : -1));
+        QObject::connect(answer, &QDBusPendingCallWatcher::finished, [decide](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            decide(refusal(finished->reply()));
+        });
+    }
+
+private:
+    static constexpr uint ALLOW_USER_INTERACTION = 1;
+    // Long enough for a person to type a password; the caller's own timeout may be shorter.
+    static constexpr int PROMPT_TIMEOUT_MS = 5 * 60 * 1000;
+
+    // Anything but a clear yes refuses: without polkit's answer only root may change the mouse.
+    static QString refusal(const QDBusMessage& answer) {
+        if (answer.type() != QDBusMessage::ReplyMessage || answer.signature() != QLatin1String("(bba{ss})")) {
+            return QStringLiteral("无法询问 polkit：只有 root 可以更改鼠标设置。");
+        }
+        bool authorized = false;
+        bool challenge = false;
+        QMap<QString, QString> details;
+        const QDBusArgument result = answer.arguments().constFirst().value<QDBusArgument>();
+        result.beginStructure();
+        result >> authorized >> challenge >> details;
+        result.endStructure();
+        if (authorized) {
+            return QString();
+        }
+        return challenge ? QStringLiteral("更改鼠标设置需要先通过身份认证。") : QStringLiteral("无权更改鼠标设置。");
+    }
+};

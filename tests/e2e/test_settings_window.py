@@ -122,35 +122,39 @@ def apply_saved(user_environment):
 
 
 # Each row: the mice, the bus policy (None: no service), who runs the window and what polkit
-# answers them (None: no polkit), the service's state folder, and the lines the window shows.
+# answers them (None: no polkit), the service's state folder, the lines the window shows
+# and its language.
 WINDOW_ROWS = {
-    "applied": ([Mouse(WIRELESS)], "open", None, None, "state", "Glide M3", "", APPLIED, None),
+    "applied": ([Mouse(WIRELESS)], "open", None, None, "state", "Glide M3", "", APPLIED, None, "C"),
     "no mouse": ([], "open", None, None, "state", NO_MOUSE, "", "No supported mouse was found: nothing was sent.",
-                 None),
+                 None, "C"),
     # The service cannot tell an unopenable mouse from none until it tries to send.
     "mouse not openable": ([Mouse(WIRELESS, fault=NO_NODE)], "open", None, None, "state", NO_MOUSE, "",
                            "The mouse could not be opened: nothing was sent.",
-                           "A supported mouse is plugged in, but it could not be opened."),
+                           "A supported mouse is plugged in, but it could not be opened.", "C"),
     "no service": ([Mouse(WIRELESS)], None, None, None, "state", MISSING, "",
-                   "The mouse service is not installed or not reachable: nothing was sent.", None),
+                   "The mouse service is not installed or not reachable: nothing was sent.", None, "C"),
     "not kept": ([Mouse(WIRELESS)], "open", None, None, "missing", "Glide M3", "",
                  "The settings were sent, but the service could not keep them: they are lost when the mouse goes away.",
-                 None),
-    "polkit says no": ([Mouse(WIRELESS)], "shipped", NOBODY, "no", "state", "Glide M3", NOT_ALLOWED, "", None),
+                 None, "C"),
+    "polkit says no": ([Mouse(WIRELESS)], "shipped", NOBODY, "no", "state", "Glide M3", NOT_ALLOWED, "", None, "C"),
     "polkit asks for a password": ([Mouse(WIRELESS)], "shipped", NOBODY, "challenge", "state", "Glide M3",
-                                   "You will be asked for a password when you apply.", APPLIED, None),
+                                   "You will be asked for a password when you apply.", APPLIED, None, "C"),
     "polkit not there": ([Mouse(WIRELESS)], "shipped", NOBODY, None, "state", "Glide M3", "",
-                         "You may not change the mouse settings: nothing was sent.", None),
+                         "You may not change the mouse settings: nothing was sent.", None, "C"),
     "name with markup": ([Mouse(WIRELESS, product=HOSTILE_NAME)], "open", None, None, "state",
-                         HOSTILE_NAME.replace("\x1b", "\\x1b"), "", APPLIED, None),
-    "long name": ([Mouse(WIRELESS, product=LONG_NAME)], "open", None, None, "state", LONG_NAME, "", APPLIED, None),
+                         HOSTILE_NAME.replace("\x1b", "\\x1b"), "", APPLIED, None, "C"),
+    "long name": ([Mouse(WIRELESS, product=LONG_NAME)], "open", None, None, "state", LONG_NAME, "", APPLIED, None,
+                  "C"),
+    "no mouse, in Chinese": ([], "open", None, None, "state", "没有找到受支持的鼠标。", "",
+                             "没有找到受支持的鼠标：未发送任何内容。", None, "zh_CN"),
 }
 
 
-@pytest.mark.parametrize("mice, service, user, answer, state, mouse_line, access_line, result_line, mouse_after",
-                         WINDOW_ROWS.values(), ids=WINDOW_ROWS)
+@pytest.mark.parametrize("mice, service, user, answer, state, mouse_line, access_line, result_line, mouse_after, "
+                         "language", WINDOW_ROWS.values(), ids=WINDOW_ROWS)
 def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, mice, service, user, answer,
-                                              state, mouse_line, access_line, result_line, mouse_after):
+                                              state, mouse_line, access_line, result_line, mouse_after, language):
     devices = plug(mouse_rig, mice)
     bus = Bus(workdir / "bus", **({"policy": "", "includes": [SHIPPED_POLICY]} if service == "shipped" else {}))
     authority = PolkitAuthority(bus, workdir, {user: answer}) if answer else None
@@ -158,7 +162,7 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
         if service:
             start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / state)})
             assert bus.wait_for_name()
-        window("explainsWhatTheServiceAnswers", bus, user, EXPECTED_MOUSE=mouse_line, EXPECTED_ACCESS=access_line,
+        window("explainsWhatTheServiceAnswers", bus, user, f"{language}.UTF-8", EXPECTED_MOUSE=mouse_line, EXPECTED_ACCESS=access_line,
                EXPECTED_RESULT=result_line, **({"EXPECTED_MOUSE_AFTER": mouse_after} if mouse_after else {}))
         sent = result_line in (APPLIED, WINDOW_ROWS["not kept"][7])
         assert [d.reports for d in devices] == [[DEFAULT_REPORT] if sent else [] for d in devices]

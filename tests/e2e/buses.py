@@ -150,17 +150,18 @@ class Bus:
         assert result.returncode == 0, result.stderr
         return result.stdout.strip()
 
-    def configure(self, values, tool="busctl", user=None, groups=()):
-        """Calls configure with (liftOff, smartScrolling, wheel, gesture, frequency, speed)."""
+    def configure(self, values, tool="busctl", user=None, groups=(), member="configure"):
+        """Calls configure, or another member with the same arguments, with
+        (liftOff, smartScrolling, wheel, gesture, frequency, speed)."""
         texts = [str(v).lower() for v in values]
         if tool == "busctl":
-            args = ["call", "--", SERVICE, OBJECT_PATH, INTERFACE, "configure", "bbbbii", *texts]
+            args = ["call", "--", SERVICE, OBJECT_PATH, INTERFACE, member, "bbbbii"[:len(texts)], *texts]
         elif tool == "gdbus":
-            args = ["call", "--dest", SERVICE, "--object-path", OBJECT_PATH, "--method", f"{INTERFACE}.configure",
+            args = ["call", "--dest", SERVICE, "--object-path", OBJECT_PATH, "--method", f"{INTERFACE}.{member}",
                     "--", *texts]
         else:
             types = ["boolean"] * 4 + ["int32"] * 2
-            args = ["--print-reply", f"--dest={SERVICE}", OBJECT_PATH, f"{INTERFACE}.configure",
+            args = ["--print-reply", f"--dest={SERVICE}", OBJECT_PATH, f"{INTERFACE}.{member}",
                     *(f"{t}:{v}" for t, v in zip(types, texts))]
         return reply_of(tool, self.client(tool, *args, user=user, groups=groups))
 

@@ -2,79 +2,158 @@
 #pragma once
 
 #include "MouseSettings.h"
-#include "VorlixdProxy.h"
 
-#include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
-#include <QDBusPendingReply>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QMap>
+#include <QObject>
 #include <QString>
+#include <QVariantMap>
 
-// The vorlixd service on the system bus, where the installed service lives, and what its
-// answers mean to a person at the desktop. Each question gets a proxy of its own, so no
-// error of an earlier one is read as the answer to a later one.
+#include <functional>
+
+#include <unistd.h>
+
+// The vorlixd service on the system bus, and polkit, which decides for it who may change
+// the mouse. No question waits for its answer: each answer comes later, from the event loop,
+// as an outcome for the caller to put into words, and only while `context` still exists.
 class MouseService {
-    Q_DECLARE_TR_FUNCTIONS(MouseService)
-
 public:
-    // The product name of the mouse the service found, or a sentence saying why there is none.
-    static QString describeMouse() {
-        VorlixdProxy proxy = connect();
-        const bool present = proxy.devicePresent();
-        if (proxy.lastError().isValid()) {
-            return explain(proxy.lastError());
-        }
-        if (!present) {
-            return noMouse();
-        }
-        const QString name = proxy.deviceName();
-        if (proxy.lastError().isValid()) {
-            return explain(proxy.lastError());
-        }
-        return name.isEmpty() ? tr("A supported mouse without a name") : name;
+    enum class Outcome { Done, NoMouse, CannotOpen, SendFailed, NotKept, NotAllowed, NoAnswer, ServiceMissing, Failed };
+
+    struct Answer {
+        Outcome outcome = Outcome::Done;
+        QString detail;  // the service's or the bus's own words about a failure
+    };
+
+    // What the service knows, read in one call.
+    struct Mouse {
+        bool present = false;
+        QString name;
+        QVariantMap kept;
+    };
+
+    enum class Permission { Allowed, AfterPassword, NotAllowed, Unknown };
+
+    static void ask(QObject* context, const std::function<void(const Answer&, const Mouse&)>& answered) {
+        QDBusMessage call = QDBusMessage::createMethodCall(SERVICE, PATH, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                           QStringLiteral("GetAll"));
+        call << INTERFACE;
+        send(call, ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) {
+            const Answer answer = answerTo(reply);
+            Mouse mouse;
+            if (answer.outcome == Outcome::Done) {
+                const auto properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
+                mouse.present = properties.value(QStringLiteral("devicePresent")).toBool();
+                mouse.name = properties.value(QStringLiteral("deviceName")).toString();
+                mouse.kept = qdbus_cast<QVariantMap>(properties.value(QStringLiteral("keptSettings")));
+            }
+            answered(answer, mouse);
+        });
     }
 
-    // Why this user may not change the settings, or an empty text when they may. The bus
-    // decides before the service sees the call, so a rate the service refuses without
-    // opening the mouse asks the question while nothing reaches the mouse.
-    static QString checkAccess() {
-        QDBusPendingReply<> reply = connect().configure(true, false, true, true, REFUSED_FREQUENCY, 3);
-        reply.waitForFinished();
-        return reply.error().type() == QDBusError::AccessDenied ? explain(reply.error()) : QString();
+    // keep: the service sends the settings again whenever the mouse comes back. askPassword:
+    // the desktop's polkit agent may ask for a password first, which may take minutes.
+    static void apply(const MouseSettings& settings, bool keep, bool askPassword, QObject* context,
+                      const std::function<void(const Answer&)>& answered) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            SERVICE, PATH, INTERFACE, keep ? QStringLiteral("configureAndKeep") : QStringLiteral("configure"));
+        call << settings.liftOffDetection << settings.smartScrolling << settings.remapWheelPress
+             << settings.remapGestureButton << settings.frequency << settings.speed;
+        call.setInteractiveAuthorizationAllowed(askPassword);
+        send(call, askPassword ? PASSWORD_TIMEOUT_MS : ANSWER_TIMEOUT_MS, context,
+             [answered](const QDBusMessage& reply) { answered(answerTo(reply)); });
     }
 
-    // Sends all six settings in one call; returns why they were not applied, or an empty text.
-    static QString apply(const MouseSettings& settings) {
-        QDBusPendingReply<> reply = connect().configure(settings.liftOffDetection, settings.smartScrolling,
-                                                        settings.remapWheelPress, settings.remapGestureButton,
-                                                        settings.frequency, settings.speed);
-        reply.waitForFinished();
-        return reply.isError() ? explain(reply.error()) : QString();
+    // Whether this process may change the settings, asked of polkit for its own bus name as
+    // the service asks about each change, but without touching the service or the mouse.
+    static void mayChange(QObject* context, const std::function<void(Permission)>& answered) {
+        if (getuid() == 0) {  // the service never asks about root
+            answered(Permission::Allowed);
+            return;
+        }
+        QDBusArgument subject;
+        subject.beginStructure();
+        subject << QStringLiteral("system-bus-name")
+                << QVariantMap{{QStringLiteral("name"), QDBusConnection::systemBus().baseService()}};
+        subject.endStructure();
+        QDBusArgument details;
+        details.beginMap(QMetaType::QString, QMetaType::QString);
+        details.endMap();
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
+            QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));
+        const uint noInteraction = 0;
+        call << QVariant::fromValue(subject) << QStringLiteral("org.vorlix.mouse.vorlixd.configure")
+             << QVariant::fromValue(details) << noInteraction << QString();
+        send(call, ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) {
+            if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("(bba{ss})")) {
+                answered(Permission::Unknown);  // the service will decide, and say so
+                return;
+            }
+            bool authorized = false;
+            bool challenge = false;
+            QMap<QString, QString> ignored;
+            const auto result = reply.arguments().constFirst().value<QDBusArgument>();
+            result.beginStructure();
+            result >> authorized >> challenge >> ignored;
+            result.endStructure();
+            answered(authorized ? Permission::Allowed : challenge ? Permission::AfterPassword : Permission::NotAllowed);
+        });
     }
 
 private:
-    static constexpr int REFUSED_FREQUENCY = 0;
-    // The service tells "no mouse" from other mouse failures only by its message.
-    static inline const QString NO_MOUSE_MESSAGE = QStringLiteral("没有识别到适配的鼠标。");
+    inline static const QString SERVICE = QStringLiteral("org.vorlix.mouse.vorlixd");
+    inline static const QString PATH = QStringLiteral("/org/vorlix/mouse/vorlixd");
+    inline static const QString INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd");
+    // A live service answers well within this, even when each USB transfer stalls until the
+    // kernel gives up on it (5 s).
+    static constexpr int ANSWER_TIMEOUT_MS = 30 * 1000;
+    // The service allows a password prompt five minutes, then still has to send.
+    static constexpr int PASSWORD_TIMEOUT_MS = 6 * 60 * 1000;
 
-    static VorlixdProxy connect() {
-        return VorlixdProxy(QStringLiteral("org.vorlix.mouse.vorlixd"), QStringLiteral("/org/vorlix/mouse/vorlixd"),
-                            QDBusConnection::systemBus());
+    static void send(const QDBusMessage& call, int timeout, QObject* context,
+                     const std::function<void(const QDBusMessage&)>& done) {
+        auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call, timeout), context);
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [done](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            done(finished->reply());
+        });
     }
 
-    static QString noMouse() { return tr("No supported mouse was found."); }
+    // The service tells its failures apart only by their messages.
+    static Outcome failure(const QString& message) {
+        static const QMap<QString, Outcome> known = {
+            {QStringLiteral("没有识别到适配的鼠标。"), Outcome::NoMouse},
+            {QStringLiteral("无法打开HID设备。是否以root权限运行？是否连接了设备？"), Outcome::CannotOpen},
+            {QStringLiteral("无法发送功能报文。"), Outcome::SendFailed},
+            {QStringLiteral("鼠标已设置，但无法保存设置。"), Outcome::NotKept}};
+        return known.value(message, Outcome::Failed);
+    }
 
-    static QString explain(const QDBusError& error) {
-        switch (error.type()) {
+    static Answer answerTo(const QDBusMessage& reply) {
+        if (reply.type() != QDBusMessage::ErrorMessage) {
+            return {};
+        }
+        switch (QDBusError(reply).type()) {
         case QDBusError::AccessDenied:
-            return tr("You may not change the mouse settings. Ask an administrator to add you to the "
-                      "group plugdev, then log in again.");
+            return {Outcome::NotAllowed, reply.errorMessage()};
         case QDBusError::Failed:
-            return error.message() == NO_MOUSE_MESSAGE
-                       ? noMouse()
-                       : tr("The service could not configure the mouse: %1").arg(error.message());
+            return {failure(reply.errorMessage()), reply.errorMessage()};
+        // The call may have reached the service and the mouse: nobody can tell.
+        case QDBusError::NoReply:
+        case QDBusError::Timeout:
+        case QDBusError::TimedOut:
+            return {Outcome::NoAnswer, reply.errorMessage()};
+        case QDBusError::ServiceUnknown:
+        case QDBusError::NoServer:
+        case QDBusError::Disconnected:
+            return {Outcome::ServiceMissing, reply.errorMessage()};
         default:
-            return tr("The mouse service is not installed or not reachable.");
+            return {Outcome::Failed, reply.errorMessage()};
         }
     }
 };

@@ -4,12 +4,13 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
+#include <QStringList>
+#include <QVariantMap>
 #include <QVector>
 
-#include <optional>
+#include <tuple>
 
-// The six settings the service sends, with the mouse program's defaults. The mouse cannot
-// be read back, so the settings this user last applied are kept in their own config file.
+// The six settings the service sends, with the mouse program's defaults.
 struct MouseSettings {
     static inline const QVector<int> FREQUENCIES = {125, 250, 500, 1000};
     static constexpr int FIRST_SPEED_STEP = 1;
@@ -22,49 +23,60 @@ struct MouseSettings {
     int frequency = 1000;
     int speed = 3;
 
-    // The settings last saved, or none when nothing was saved or the file holds a value
-    // the service would refuse: a damaged file must never be sent half made up.
-    static std::optional<MouseSettings> load() {
-        QSettings file(filePath(), QSettings::IniFormat);
+    bool operator==(const MouseSettings& other) const {
+        const auto fields = [](const MouseSettings& s) {
+            return std::tie(s.liftOffDetection, s.smartScrolling, s.remapWheelPress, s.remapGestureButton,
+                            s.frequency, s.speed);
+        };
+        return fields(*this) == fields(other);
+    }
+    bool operator!=(const MouseSettings& other) const { return !(*this == other); }
+
+    // The settings in `values`, named as configureAndKeep names its arguments (the service's
+    // keptSettings, or an earlier version's file). A value that is missing or that the mouse
+    // would not take keeps its default, and its name is added to `unreadable`.
+    static MouseSettings read(const QVariantMap& values, QStringList& unreadable) {
         MouseSettings settings;
-        bool usable = true;
-        const auto readFlag = [&](const char* key, bool& flag) {
-            const QString text = file.value(QLatin1String(key)).toString();
-            usable = usable && (text == QLatin1String("true") || text == QLatin1String("false"));
-            flag = text == QLatin1String("true");
+        const auto readFlag = [&](const QString& key, bool& flag) {
+            const QString text = values.value(key).toString();
+            if (text == QLatin1String("true") || text == QLatin1String("false")) {
+                flag = text == QLatin1String("true");
+            } else {
+                unreadable << key;
+            }
         };
-        const auto readNumber = [&](const char* key, int& number, auto accepted) {
+        const auto readNumber = [&](const QString& key, int& number, auto accepted) {
             bool isNumber = false;
-            number = file.value(QLatin1String(key)).toString().toInt(&isNumber);
-            usable = usable && isNumber && accepted(number);
+            const int value = values.value(key).toString().toInt(&isNumber);
+            if (isNumber && accepted(value)) {
+                number = value;
+            } else {
+                unreadable << key;
+            }
         };
-        readFlag("liftOffDetection", settings.liftOffDetection);
-        readFlag("smartScrolling", settings.smartScrolling);
-        readFlag("remapWheelPress", settings.remapWheelPress);
-        readFlag("remapGestureButton", settings.remapGestureButton);
-        readNumber("frequency", settings.frequency, [](int value) { return FREQUENCIES.contains(value); });
-        readNumber("speed", settings.speed, [](int value) { return value >= FIRST_SPEED_STEP && value <= LAST_SPEED_STEP; });
-        if (!usable) {
-            return std::nullopt;
-        }
+        readFlag(QStringLiteral("liftOffDetection"), settings.liftOffDetection);
+        readFlag(QStringLiteral("smartScrolling"), settings.smartScrolling);
+        readFlag(QStringLiteral("remapWheelPress"), settings.remapWheelPress);
+        readFlag(QStringLiteral("remapGestureButton"), settings.remapGestureButton);
+        readNumber(QStringLiteral("frequency"), settings.frequency, [](int value) { return FREQUENCIES.contains(value); });
+        readNumber(QStringLiteral("speed"), settings.speed,
+                   [](int value) { return value >= FIRST_SPEED_STEP && value <= LAST_SPEED_STEP; });
         return settings;
     }
 
-    // False when the file could not be written.
-    bool save() const {
-        QSettings file(filePath(), QSettings::IniFormat);
-        file.setValue(QStringLiteral("liftOffDetection"), liftOffDetection);
-        file.setValue(QStringLiteral("smartScrolling"), smartScrolling);
-        file.setValue(QStringLiteral("remapWheelPress"), remapWheelPress);
-        file.setValue(QStringLiteral("remapGestureButton"), remapGestureButton);
-        file.setValue(QStringLiteral("frequency"), frequency);
-        file.setValue(QStringLiteral("speed"), speed);
-        file.sync();
-        return file.status() == QSettings::NoError;
+    // What versions before the service kept settings saved after each Apply; read only now.
+    // Empty when there is no such file.
+    static QVariantMap readEarlierVersionFile() {
+        QSettings file(earlierVersionFilePath(), QSettings::IniFormat);
+        QVariantMap values;
+        for (const QString& key : file.allKeys()) {
+            values.insert(key, file.value(key));
+        }
+        return values;
     }
 
     // $XDG_CONFIG_HOME/vorlixd/vorlixd-settings.conf
-    static QString filePath() {
+    static QString earlierVersionFilePath() {
         return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                QStringLiteral("/vorlixd/vorlixd-settings.conf");
     }

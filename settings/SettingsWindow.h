@@ -4,6 +4,7 @@
 #include "AutostartEntry.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
+#include "WindowState.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -14,18 +15,20 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
-#include <QToolButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <QWidget>
 
-// The settings window: the mouse the service found, the six settings, and Apply. The
-// service announces nothing, so what it knows is asked again whenever the window becomes
-// active and on Refresh.
+// The settings window: the mouse the service found, the six settings, and Apply. It shows
+// a WindowState and never waits for the service: answers update the state when they come.
+// The service announces nothing, so it is asked when the window opens, on Refresh and after
+// an Apply; becoming active only asks polkit again, which touches neither service nor mouse.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
@@ -33,30 +36,37 @@ public:
     SettingsWindow() {
         setWindowTitle(tr("Mouse Settings"));
         setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vorlix.vorlixd.settings")));
-        // Named, so that tests and accessibility tools can find them.
-        mouseLabel->setObjectName(QStringLiteral("mouse"));
-        accessLabel->setObjectName(QStringLiteral("access"));
-        sourceLabel->setObjectName(QStringLiteral("source"));
-        resultLabel->setObjectName(QStringLiteral("result"));
+        // Named, so that tests and accessibility tools can find them. Their text may come from
+        // the mouse or the service, so it is never read as markup.
+        const QVector<QPair<QLabel*, const char*>> lines = {{mouseLabel, "mouse"},   {accessLabel, "access"},
+                                                            {administratorLabel, "administrator"},
+                                                            {sourceLabel, "source"}, {resultLabel, "result"},
+                                                            {speedStepLabel, "speedStep"}};
+        for (const auto& [label, name] : lines) {
+            label->setObjectName(QLatin1String(name));
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(label != mouseLabel);
+        }
         auto* layout = new QVBoxLayout(this);
 
         auto* mouseForm = new QFormLayout;
         auto* mouseRow = new QHBoxLayout;
-        mouseLabel->setWordWrap(true);
+        // A long name is elided to the window's width; the whole line is its tooltip and name.
+        mouseLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         mouseLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         mouseRow->addWidget(mouseLabel, 1);
-        auto* refreshAction = new QAction(tr("&Refresh"), this);
+        auto* refreshButton = new QPushButton(tr("&Refresh"));
+        refreshButton->setAutoDefault(true);
+        connect(refreshButton, &QPushButton::clicked, this, &SettingsWindow::refresh);
+        auto* refreshAction = new QAction(this);
         refreshAction->setShortcut(QKeySequence::Refresh);
         connect(refreshAction, &QAction::triggered, this, &SettingsWindow::refresh);
-        auto* refreshButton = new QToolButton;
-        refreshButton->setDefaultAction(refreshAction);
         addAction(refreshAction);
         mouseRow->addWidget(refreshButton);
         mouseForm->addRow(tr("Mouse:"), mouseRow);
         layout->addLayout(mouseForm);
-        accessLabel->setWordWrap(true);
-        accessLabel->hide();
         layout->addWidget(accessLabel);
+        layout->addWidget(administratorLabel);
 
         auto* settingsBox = new QGroupBox(tr("Sent to the mouse"));
         auto* settingsForm = new QFormLayout(settingsBox);
@@ -75,6 +85,7 @@ public:
         speedLayout->addWidget(new QLabel(QString::number(MouseSettings::FIRST_SPEED_STEP)));
         speedLayout->addWidget(speedSlider, 1);
         speedLayout->addWidget(new QLabel(QString::number(MouseSettings::LAST_SPEED_STEP)));
+        speedLayout->addWidget(speedStepLabel);
         addSetting(settingsForm, tr("Pointer &speed:"), speedSlider,
                    tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own."), speedRow);
         addSetting(settingsForm, QString(), liftOffBox,
@@ -86,70 +97,88 @@ public:
         addSetting(settingsForm, QString(), gestureButtonBox,
                    tr("Whether the mouse remaps the gesture button; the mouse chooses the function."));
         layout->addWidget(settingsBox);
+        connect(frequencyBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
+        connect(speedSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
+        for (QCheckBox* box : {liftOffBox, smartScrollingBox, wheelPressBox, gestureButtonBox}) {
+            connect(box, &QCheckBox::toggled, this, &SettingsWindow::choose);
+        }
 
         auto* loginForm = new QFormLayout;
         addSetting(loginForm, QString(), applyAtLoginBox,
-                   tr("Send the settings you last applied each time you log in."));
+                   tr("Sends the kept settings again each time you log in; the service itself sends them "
+                      "whenever the mouse comes back."));
         layout->addLayout(loginForm);
         applyAtLoginBox->setChecked(AutostartEntry::exists());
         connect(applyAtLoginBox, &QCheckBox::toggled, this, &SettingsWindow::setApplyAtLogin);
 
-        sourceLabel->setWordWrap(true);
         layout->addWidget(sourceLabel);
-        resultLabel->setWordWrap(true);
         resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(resultLabel);
 
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::RestoreDefaults | QDialogButtonBox::Apply, this);
-        QPushButton* applyButton = buttons->button(QDialogButtonBox::Apply);
+        applyButton = buttons->button(QDialogButtonBox::Apply);
         applyButton->setText(tr("&Apply"));
         applyButton->setDefault(true);
-        QPushButton* defaultsButton = buttons->button(QDialogButtonBox::RestoreDefaults);
+        defaultsButton = buttons->button(QDialogButtonBox::RestoreDefaults);
         defaultsButton->setText(tr("&Defaults"));
+        defaultsButton->setAutoDefault(true);
         connect(applyButton, &QPushButton::clicked, this, &SettingsWindow::apply);
         connect(defaultsButton, &QPushButton::clicked, this, &SettingsWindow::restoreDefaults);
         layout->addWidget(buttons);
 
-        const std::optional<MouseSettings> saved = MouseSettings::load();
-        showSettings(saved.value_or(MouseSettings()));
-        sourceLabel->setText(saved ? tr("Showing the settings you last applied.")
-                                   : tr("Showing the defaults: no settings were applied here yet."));
+        showSettings(MouseSettings());
+        askService();
+        askPermission();
     }
 
     void refresh() {
-        mouseLabel->setText(MouseService::describeMouse());
-        const QString access = MouseService::checkAccess();
-        accessLabel->setText(access);
-        accessLabel->setVisible(!access.isEmpty());
+        state.askingService();
+        askService();
+        askPermission();
     }
 
+    // Once at a time; the answer may take minutes when polkit asks for a password.
     void apply() {
-        const MouseSettings settings = chosenSettings();
-        const QString failure = MouseService::apply(settings);
-        if (!failure.isEmpty()) {
-            resultLabel->setText(failure);
-        } else if (!settings.save()) {
-            resultLabel->setText(tr("The settings were applied, but could not be saved in %1.")
-                                     .arg(MouseSettings::filePath()));
-        } else {
-            resultLabel->setText(tr("The settings were applied."));
-            sourceLabel->setText(tr("Showing the settings you last applied."));
+        if (!state.applyEnabled()) {
+            return;
         }
+        const bool askPassword = state.askPassword();
+        MouseService::apply(state.applyStarted(), true, askPassword, this, [this](const WindowState::Answer& answer) {
+            if (state.applyAnswered(answer)) {
+                askService();
+            }
+            showState();
+        });
+        showState();
     }
 
     // Only the controls: nothing reaches the mouse until Apply.
     void restoreDefaults() {
         showSettings(MouseSettings());
-        sourceLabel->setText(tr("Showing the defaults: press Apply to send them."));
-        resultLabel->clear();
+        state.defaultsChosen();
+        showState();
     }
 
 protected:
     bool event(QEvent* event) override {
         if (event->type() == QEvent::WindowActivate) {
-            refresh();
+            askPermission();
         }
         return QWidget::event(event);
+    }
+
+    // Enter applies from any control that has no use of its own for it, as in a dialog.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            apply();
+            return;
+        }
+        QWidget::keyPressEvent(event);
+    }
+
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        showMouseLine();
     }
 
 private:
@@ -178,16 +207,71 @@ private:
         form->addRow(caption, column);
     }
 
+    void askService() {
+        MouseService::ask(this, [this](const WindowState::Answer& answer, const MouseService::Mouse& mouse) {
+            if (const std::optional<MouseSettings> shown = state.serviceAnswered(answer, mouse)) {
+                showSettings(*shown);
+            }
+            showState();
+        });
+        showState();
+    }
+
+    void askPermission() {
+        MouseService::mayChange(this, [this](MouseService::Permission answer) {
+            state.permissionAnswered(answer);
+            showState();
+        });
+    }
+
+    void showState() {
+        showMouseLine();
+        for (const auto& [label, text] : {qMakePair(accessLabel, state.accessLine()),
+                                          qMakePair(administratorLabel, state.administratorLine())}) {
+            label->setText(text);
+            label->setVisible(!text.isEmpty());
+        }
+        sourceLabel->setText(state.sourceLine());
+        resultLabel->setText(state.resultLine());
+        const QString detail = state.resultDetail();
+        resultLabel->setToolTip(detail.isEmpty() ? QString() : Qt::convertFromPlainText(detail));
+        for (QWidget* control : settingControls()) {
+            control->setEnabled(state.controlsEnabled());
+        }
+        defaultsButton->setEnabled(state.controlsEnabled());
+        applyButton->setEnabled(state.applyEnabled());
+        speedStepLabel->setText(tr("Step %1").arg(speedSlider->value()));
+    }
+
+    void showMouseLine() {
+        const QString line = state.mouseLine();
+        mouseLabel->setAccessibleName(line);
+        mouseLabel->setToolTip(Qt::convertFromPlainText(line));
+        mouseLabel->setText(mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width()));
+    }
+
+    QVector<QWidget*> settingControls() const {
+        return {frequencyBox, speedSlider, liftOffBox, smartScrollingBox, wheelPressBox, gestureButtonBox};
+    }
+
+    // Shown without a signal per control, so the state sees only whole sets of settings.
     void showSettings(const MouseSettings& settings) {
+        for (QWidget* control : settingControls()) {
+            control->blockSignals(true);
+        }
         frequencyBox->setCurrentIndex(frequencyBox->findData(settings.frequency));
         speedSlider->setValue(settings.speed);
         liftOffBox->setChecked(settings.liftOffDetection);
         smartScrollingBox->setChecked(settings.smartScrolling);
         wheelPressBox->setChecked(settings.remapWheelPress);
         gestureButtonBox->setChecked(settings.remapGestureButton);
+        for (QWidget* control : settingControls()) {
+            control->blockSignals(false);
+        }
+        state.choose(settings);
     }
 
-    MouseSettings chosenSettings() const {
+    void choose() {
         MouseSettings settings;
         settings.frequency = frequencyBox->currentData().toInt();
         settings.speed = speedSlider->value();
@@ -195,22 +279,27 @@ private:
         settings.smartScrolling = smartScrollingBox->isChecked();
         settings.remapWheelPress = wheelPressBox->isChecked();
         settings.remapGestureButton = gestureButtonBox->isChecked();
-        return settings;
+        state.choose(settings);
+        showState();
     }
 
     void setApplyAtLogin(bool enabled) {
         if (AutostartEntry::setEnabled(enabled)) {
             return;
         }
-        resultLabel->setText(tr("%1 could not be changed.").arg(AutostartEntry::filePath()));
+        state.loginEntryFailed();
         const QSignalBlocker blocker(applyAtLoginBox);
         applyAtLoginBox->setChecked(!enabled);
+        showState();
     }
 
-    QLabel* mouseLabel = new QLabel(tr("Looking for the mouse…"));
+    WindowState state;
+    QLabel* mouseLabel = new QLabel;
     QLabel* accessLabel = new QLabel;
+    QLabel* administratorLabel = new QLabel;
     QComboBox* frequencyBox = new QComboBox;
     QSlider* speedSlider = new QSlider(Qt::Horizontal);
+    QLabel* speedStepLabel = new QLabel;
     QCheckBox* liftOffBox = new QCheckBox(tr("&Lift-off detection"));
     QCheckBox* smartScrollingBox = new QCheckBox(tr("S&mart scrolling"));
     QCheckBox* wheelPressBox = new QCheckBox(tr("Remap &wheel press"));
@@ -218,4 +307,6 @@ private:
     QCheckBox* applyAtLoginBox = new QCheckBox(tr("Apply at l&ogin"));
     QLabel* sourceLabel = new QLabel;
     QLabel* resultLabel = new QLabel;
+    QPushButton* applyButton = nullptr;
+    QPushButton* defaultsButton = nullptr;
 };

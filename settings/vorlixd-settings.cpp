@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
+#include "AdministratorSettings.h"
 #include "LocaleTranslator.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "SettingsWindow.h"
+#include "WindowState.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -12,21 +14,52 @@
 
 namespace {
 
-// Sends the settings this user last applied, without a window: what runs at login.
-int applySavedSettings() {
-    QTextStream out(stdout);
-    const std::optional<MouseSettings> saved = MouseSettings::load();
-    if (!saved) {
-        out << QCoreApplication::translate("main", "No saved mouse settings: nothing was sent.") << Qt::endl;
-        return 1;
+void finish(const QString& line, int exitCode) {
+    QTextStream(stdout) << line << Qt::endl;
+    QCoreApplication::exit(exitCode);
+}
+
+// What runs at login for "Apply at login": sends the settings the service keeps, or else
+// those an earlier version saved here, without keeping them anew. The administrator's
+// settings, where there are any, are the ones the mouse should have, so then nothing is sent.
+int applySavedSettings(QCoreApplication& application) {
+    if (AdministratorSettings::setAny()) {
+        QTextStream(stdout) << QCoreApplication::translate("main", "The administrator's settings in %1 apply: "
+                                                                   "nothing was sent.")
+                                   .arg(AdministratorSettings::filePath())
+                            << Qt::endl;
+        return 0;
     }
-    const QString failure = MouseService::apply(*saved);
-    if (!failure.isEmpty()) {
-        out << failure << Qt::endl;
-        return 1;
-    }
-    out << QCoreApplication::translate("main", "The saved mouse settings were applied.") << Qt::endl;
-    return 0;
+    MouseService::ask(QCoreApplication::instance(), [](const MouseService::Answer& answer,
+                                                       const MouseService::Mouse& mouse) {
+        if (answer.outcome != MouseService::Outcome::Done) {
+            finish(WindowState::failureLine(answer.outcome), 1);
+            return;
+        }
+        const QVariantMap saved = mouse.kept.isEmpty() ? MouseSettings::readEarlierVersionFile() : mouse.kept;
+        QStringList unreadable;
+        const MouseSettings settings = MouseSettings::read(saved, unreadable);
+        if (saved.isEmpty()) {
+            finish(QCoreApplication::translate("main", "No saved mouse settings: nothing was sent."), 1);
+        } else if (!unreadable.isEmpty()) {  // half a set must never be sent as if it were whole
+            finish(QCoreApplication::translate("main", "The saved mouse settings could not be read (%1): nothing "
+                                                       "was sent.")
+                       .arg(unreadable.join(QStringLiteral(", "))),
+                   1);
+        } else {
+            MouseService::apply(settings, false, false, QCoreApplication::instance(),
+                                [](const MouseService::Answer& sent) {
+                                    if (sent.outcome == MouseService::Outcome::Done) {
+                                        finish(QCoreApplication::translate("main", "The saved mouse settings were "
+                                                                                   "applied."),
+                                               0);
+                                    } else {
+                                        finish(WindowState::failureLine(sent.outcome), 1);
+                                    }
+                                });
+        }
+    });
+    return application.exec();
 }
 
 } // namespace
@@ -37,7 +70,7 @@ int main(int argc, char* argv[]) {
         QCoreApplication application(argc, argv);
         LocaleTranslator translator;
         application.installTranslator(&translator);
-        return applySavedSettings();
+        return applySavedSettings(application);
     }
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);

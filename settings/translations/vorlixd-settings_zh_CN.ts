@@ -13,29 +13,6 @@
     </message>
 </context>
 <context>
-    <name>MouseService</name>
-    <message>
-        <source>A supported mouse without a name</source>
-        <translation>一只没有名称的受支持鼠标</translation>
-    </message>
-    <message>
-        <source>No supported mouse was found.</source>
-        <translation>没有找到受支持的鼠标。</translation>
-    </message>
-    <message>
-        <source>You may not change the mouse settings. Ask an administrator to add you to the group plugdev, then log in again.</source>
-        <translation>您无权更改鼠标设置。请让管理员把您加入 plugdev 组，然后重新登录。</translation>
-    </message>
-    <message>
-        <source>The service could not configure the mouse: %1</source>
-        <translation>服务无法设置鼠标：%1</translation>
-    </message>
-    <message>
-        <source>The mouse service is not installed or not reachable.</source>
-        <translation>鼠标服务未安装或无法连接。</translation>
-    </message>
-</context>
-<context>
     <name>SettingsWindow</name>
     <message>
         <source>Mouse Settings</source>
@@ -82,44 +59,12 @@
         <translation>鼠标是否重新映射手势键；映射到的功能由鼠标决定。</translation>
     </message>
     <message>
-        <source>Send the settings you last applied each time you log in.</source>
-        <translation>每次登录时发送您上次应用的设置。</translation>
-    </message>
-    <message>
         <source>&amp;Apply</source>
         <translation>应用(&amp;A)</translation>
     </message>
     <message>
         <source>&amp;Defaults</source>
         <translation>默认值(&amp;D)</translation>
-    </message>
-    <message>
-        <source>Showing the settings you last applied.</source>
-        <translation>显示的是您上次应用的设置。</translation>
-    </message>
-    <message>
-        <source>Showing the defaults: no settings were applied here yet.</source>
-        <translation>显示的是默认值：此处尚未应用过任何设置。</translation>
-    </message>
-    <message>
-        <source>The settings were applied, but could not be saved in %1.</source>
-        <translation>设置已应用，但无法保存到 %1。</translation>
-    </message>
-    <message>
-        <source>The settings were applied.</source>
-        <translation>设置已应用。</translation>
-    </message>
-    <message>
-        <source>Showing the defaults: press Apply to send them.</source>
-        <translation>显示的是默认值：按“应用”即可发送。</translation>
-    </message>
-    <message>
-        <source>%1 could not be changed.</source>
-        <translation>无法更改 %1。</translation>
-    </message>
-    <message>
-        <source>Looking for the mouse…</source>
-        <translation>正在查找鼠标…</translation>
     </message>
     <message>
         <source>&amp;Lift-off detection</source>
@@ -149,6 +94,137 @@
         <source>How many times a second the mouse reports to the computer.</source>
         <translation>鼠标每秒向电脑报告的次数。</translation>
     </message>
+    <message>
+        <source>Sends the kept settings again each time you log in; the service itself sends them whenever the mouse comes back.</source>
+        <translation>每次登录时再次发送保存的设置；每当鼠标重新出现时，服务本身也会发送它们。</translation>
+    </message>
+    <message>
+        <source>Step %1</source>
+        <translation>第 %1 档</translation>
+    </message>
+</context>
+<context>
+    <name>WindowState</name>
+    <message>
+        <source>Asking the service…</source>
+        <translation>正在询问服务…</translation>
+    </message>
+    <message>
+        <source>The service did not answer.</source>
+        <translation>服务没有应答。</translation>
+    </message>
+    <message>
+        <source>The mouse service is not installed or not reachable.</source>
+        <translation>鼠标服务未安装或无法连接。</translation>
+    </message>
+    <message>
+        <source>The service could not say which mouse is plugged in.</source>
+        <translation>服务无法说明插着哪只鼠标。</translation>
+    </message>
+    <message>
+        <source>A supported mouse is plugged in, but it could not be opened.</source>
+        <translation>插着一只受支持的鼠标，但无法打开它。</translation>
+    </message>
+    <message>
+        <source>No supported mouse was found.</source>
+        <translation>没有找到受支持的鼠标。</translation>
+    </message>
+    <message>
+        <source>A supported mouse without a name</source>
+        <translation>一只没有名称的受支持鼠标</translation>
+    </message>
+    <message>
+        <source>You will be asked for a password when you apply.</source>
+        <translation>应用时会要求您输入密码。</translation>
+    </message>
+    <message>
+        <source>You may not change the mouse settings. An administrator can allow it, for example by adding you to the group plugdev.</source>
+        <translation>您无权更改鼠标设置。管理员可以允许您更改，例如把您加入 plugdev 组。</translation>
+    </message>
+    <message>
+        <source>Showing the defaults: press Apply to send and keep them.</source>
+        <translation>显示的是默认值：按“应用”即可发送并保存。</translation>
+    </message>
+    <message>
+        <source>Changed, not applied yet: press Apply to send and keep what is shown.</source>
+        <translation>已更改，尚未应用：按“应用”即可发送并保存所显示的设置。</translation>
+    </message>
+    <message>
+        <source>Asking the service for the settings it keeps…</source>
+        <translation>正在向服务询问它保存的设置…</translation>
+    </message>
+    <message>
+        <source>Showing the settings the service keeps for the mouse.</source>
+        <translation>显示的是服务为鼠标保存的设置。</translation>
+    </message>
+    <message>
+        <source>Showing the settings last sent; the service did not keep them.</source>
+        <translation>显示的是上次发送的设置；服务没有保存它们。</translation>
+    </message>
+    <message>
+        <source>Showing the settings you saved with an earlier version: press Apply to keep them.</source>
+        <translation>显示的是您用早期版本保存的设置：按“应用”即可保存。</translation>
+    </message>
+    <message>
+        <source>Showing what could be read of the settings you saved with an earlier version in %1; the defaults stand in for the rest. That file is left as it is.</source>
+        <translation>显示的是您用早期版本保存在 %1 中的设置里能读取的部分；其余的以默认值代替。该文件保持原样。</translation>
+    </message>
+    <message>
+        <source>Showing the defaults: the service keeps no settings yet.</source>
+        <translation>显示的是默认值：服务尚未保存任何设置。</translation>
+    </message>
+    <message>
+        <source>Showing the defaults: the settings the service keeps could not be read.</source>
+        <translation>显示的是默认值：无法读取服务保存的设置。</translation>
+    </message>
+    <message>
+        <source>The administrator&apos;s settings in %1 are sent whenever the mouse comes back, in place of the settings kept here.</source>
+        <translation>每当鼠标重新出现时，发送的是管理员在 %1 中的设置，而不是这里保存的设置。</translation>
+    </message>
+    <message>
+        <source>Sending the settings…</source>
+        <translation>正在发送设置…</translation>
+    </message>
+    <message>
+        <source>%1 could not be changed.</source>
+        <translation>无法更改 %1。</translation>
+    </message>
+    <message>
+        <source>The settings were applied and kept.</source>
+        <translation>设置已应用并保存。</translation>
+    </message>
+    <message>
+        <source>No supported mouse was found: nothing was sent.</source>
+        <translation>没有找到受支持的鼠标：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The mouse could not be opened: nothing was sent.</source>
+        <translation>无法打开鼠标：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The mouse did not take the settings.</source>
+        <translation>鼠标没有接受这些设置。</translation>
+    </message>
+    <message>
+        <source>The settings were sent, but the service could not keep them: they are lost when the mouse goes away.</source>
+        <translation>设置已发送，但服务无法保存它们：鼠标拔出后它们就会丢失。</translation>
+    </message>
+    <message>
+        <source>You may not change the mouse settings: nothing was sent.</source>
+        <translation>您无权更改鼠标设置：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The service did not answer: the mouse may or may not have the settings.</source>
+        <translation>服务没有应答：鼠标可能已经收到这些设置，也可能没有。</translation>
+    </message>
+    <message>
+        <source>The mouse service is not installed or not reachable: nothing was sent.</source>
+        <translation>鼠标服务未安装或无法连接：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The service did not take the settings.</source>
+        <translation>服务没有接受这些设置。</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -163,6 +239,14 @@
     <message>
         <source>Usage: vorlixd-settings [--apply]</source>
         <translation>用法：vorlixd-settings [--apply]</translation>
+    </message>
+    <message>
+        <source>The administrator&apos;s settings in %1 apply: nothing was sent.</source>
+        <translation>适用的是管理员在 %1 中的设置：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The saved mouse settings could not be read (%1): nothing was sent.</source>
+        <translation>无法读取保存的鼠标设置（%1）：未发送任何内容。</translation>
     </message>
 </context>
 </TS>

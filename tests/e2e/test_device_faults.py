@@ -134,6 +134,7 @@ PRINTED_NAMES = {
     "forged line": ("Glide M3\nHID错误: 无法发送功能报文。", "Glide M3\\x0aHID错误: 无法发送功能报文。"),
     "bell, tab, carriage return": ("\aGlide\tM3\r!", "\\x07Glide\\x09M3\\x0d!"),
     "C1 controls, delete": ("Glide\x85\x9b2J\x7f M3", "Glide\\x85\\x9b2J\\x7f M3"),
+    "edges of the control ranges": ("\x1fGlide\x20M3~\x9f\xa0!", "\\x1fGlide M3~\\x9f\xa0!"),
     "Chinese unchanged": ("滑翔鼠标 M3 ✦", "滑翔鼠标 M3 ✦"),
 }
 

@@ -6,7 +6,9 @@ The window itself is driven by the QTest program tests/settings/SettingsWindowTe
 one scene per run; this file sets the scene and checks the mouse.
 """
 
+import contextlib
 import os
+import signal
 import subprocess
 from pathlib import Path
 
@@ -16,6 +18,7 @@ from buses import NOBODY, Bus, as_user
 from expected import OPEN_FAILED, report_for
 from mice import DEFAULT_REPORT, WIRELESS, Mouse, plug
 from mouse_rig import NO_NODE
+from polkit_authority import PolkitAuthority
 
 BUILD = Path(__file__).resolve().parents[2] / "build"
 WINDOW_TEST = Path(os.environ.get("SETTINGS_WINDOW_TEST", BUILD / "tests" / "settings" / "settings-window-test"))
@@ -24,12 +27,21 @@ SCREENSHOTS = WINDOW_TEST.parent / "screenshots"
 LEAK_SUPPRESSIONS = Path(__file__).resolve().parents[1] / "settings" / "leak-sanitizer.supp"
 SHIPPED_POLICY = Path(__file__).resolve().parents[2] / "packaging" / "org.vorlix.mouse.vorlixd.conf"
 
-APPLIED = "The settings were applied."
+APPLIED = "The settings were applied and kept."
 NO_MOUSE = "No supported mouse was found."
-UNREACHABLE = "The mouse service is not installed or not reachable."
-NOT_ALLOWED = ("You may not change the mouse settings. Ask an administrator to add you to the group plugdev, "
-               "then log in again.")
-CHOSEN = (True, True, True, True, 500, 2)  # what appliesChangedSettings chooses
+MISSING = "The mouse service is not installed or not reachable."
+NOT_ALLOWED = ("You may not change the mouse settings. An administrator can allow it, for example by adding you to "
+               "the group plugdev.")
+CHOSEN = (False, True, False, True, 500, 2)  # what appliesChangedSettings chooses: no two neighbours alike
+SHOWN_CHOSEN = "false true false true 500 2"
+HOSTILE_NAME = '<h1 style="color:red">Unplug me!</h1><img src=/usr/share/icons/x.png>\x1b[31m'
+LONG_NAME = "Glide " + "M3" * 60
+
+
+def earlier_version_file(config_home, text):
+    """Settings saved the way versions before kept settings saved them."""
+    (config_home / "vorlixd").mkdir()
+    (config_home / "vorlixd" / "vorlixd-settings.conf").write_text("[General]\n" + text)
 
 
 def plain_environment():
@@ -79,38 +91,86 @@ def window(user_environment):
 
 
 @pytest.fixture
+def scene_that_waits():
+    """with scene_that_waits(scene, environment) as go_on: runs a scene until it prints
+    "waiting"; go_on() lets it finish, and it must pass."""
+    @contextlib.contextmanager
+    def run(scene, environment):
+        process = subprocess.Popen([WINDOW_TEST, scene], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT, text=True, env=environment)
+        before = []
+        for line in process.stdout:
+            before.append(line)
+            if line == "waiting\n":
+                break
+
+        def go_on():
+            after, _ = process.communicate("\n", timeout=60)
+            assert process.returncode == 0, "".join(before) + after
+        yield go_on
+    return run
+
+
+@pytest.fixture
 def apply_saved(user_environment):
     """Runs `vorlixd-settings --apply`; returns its line and exit code."""
-    def run(bus):
+    def run(bus, **variables):
         result = subprocess.run([SETTINGS, "--apply"], capture_output=True, text=True, timeout=60,
-                                env=user_environment(bus))
+                                env=user_environment(bus, **variables))
         return result.stdout, result.returncode
     return run
 
 
-@pytest.mark.parametrize("mice, service, user, mouse_line, access_line, result_line", [
-    ([Mouse(WIRELESS)], "open", None, "Glide M3", "", APPLIED),
-    ([], "open", None, NO_MOUSE, "", NO_MOUSE),
+# Each row: the mice, the bus policy (None: no service), who runs the window and what polkit
+# answers them (None: no polkit), the service's state folder, the lines the window shows
+# and its language.
+WINDOW_ROWS = {
+    "applied": ([Mouse(WIRELESS)], "open", None, None, "state", "Glide M3", "", APPLIED, None, "C"),
+    "no mouse": ([], "open", None, None, "state", NO_MOUSE, "", "No supported mouse was found: nothing was sent.",
+                 None, "C"),
     # The service cannot tell an unopenable mouse from none until it tries to send.
-    ([Mouse(WIRELESS, fault=NO_NODE)], "open", None, NO_MOUSE, "",
-     f"The service could not configure the mouse: {OPEN_FAILED}"),
-    ([Mouse(WIRELESS)], None, None, UNREACHABLE, "", UNREACHABLE),
-    ([Mouse(WIRELESS)], "shipped", NOBODY, "Glide M3", NOT_ALLOWED, NOT_ALLOWED),
-], ids=["applied", "no mouse", "mouse not openable", "no service", "user not in plugdev"])
-def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, config_home, mice, service,
-                                              user, mouse_line, access_line, result_line):
+    "mouse not openable": ([Mouse(WIRELESS, fault=NO_NODE)], "open", None, None, "state", NO_MOUSE, "",
+                           "The mouse could not be opened: nothing was sent.",
+                           "A supported mouse is plugged in, but it could not be opened.", "C"),
+    "no service": ([Mouse(WIRELESS)], None, None, None, "state", MISSING, "",
+                   "The mouse service is not installed or not reachable: nothing was sent.", None, "C"),
+    "not kept": ([Mouse(WIRELESS)], "open", None, None, "missing", "Glide M3", "",
+                 "The settings were sent, but the service could not keep them: they are lost when the mouse goes away.",
+                 None, "C"),
+    "polkit says no": ([Mouse(WIRELESS)], "shipped", NOBODY, "no", "state", "Glide M3", NOT_ALLOWED, "", None, "C"),
+    "polkit asks for a password": ([Mouse(WIRELESS)], "shipped", NOBODY, "challenge", "state", "Glide M3",
+                                   "You will be asked for a password when you apply.", APPLIED, None, "C"),
+    "polkit not there": ([Mouse(WIRELESS)], "shipped", NOBODY, None, "state", "Glide M3", "",
+                         "You may not change the mouse settings: nothing was sent.", None, "C"),
+    "name with markup": ([Mouse(WIRELESS, product=HOSTILE_NAME)], "open", None, None, "state",
+                         HOSTILE_NAME.replace("\x1b", "\\x1b"), "", APPLIED, None, "C"),
+    "long name": ([Mouse(WIRELESS, product=LONG_NAME)], "open", None, None, "state", LONG_NAME, "", APPLIED, None,
+                  "C"),
+    "no mouse, in Chinese": ([], "open", None, None, "state", "没有找到受支持的鼠标。", "",
+                             "没有找到受支持的鼠标：未发送任何内容。", None, "zh_CN"),
+}
+
+
+@pytest.mark.parametrize("mice, service, user, answer, state, mouse_line, access_line, result_line, mouse_after, "
+                         "language", WINDOW_ROWS.values(), ids=WINDOW_ROWS)
+def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, mice, service, user, answer,
+                                              state, mouse_line, access_line, result_line, mouse_after, language):
     devices = plug(mouse_rig, mice)
     bus = Bus(workdir / "bus", **({"policy": "", "includes": [SHIPPED_POLICY]} if service == "shipped" else {}))
+    authority = PolkitAuthority(bus, workdir, {user: answer}) if answer else None
     try:
         if service:
-            start_daemon(bus.environment())
+            start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / state)})
             assert bus.wait_for_name()
-        window("explainsWhatTheServiceAnswers", bus, user, EXPECTED_MOUSE=mouse_line, EXPECTED_ACCESS=access_line,
-               EXPECTED_RESULT=result_line)
-        assert [d.reports for d in devices] == [[DEFAULT_REPORT] if result_line == APPLIED else [] for d in devices]
+        window("explainsWhatTheServiceAnswers", bus, user, f"{language}.UTF-8", EXPECTED_MOUSE=mouse_line, EXPECTED_ACCESS=access_line,
+               EXPECTED_RESULT=result_line, **({"EXPECTED_MOUSE_AFTER": mouse_after} if mouse_after else {}))
+        sent = result_line in (APPLIED, WINDOW_ROWS["not kept"][7])
+        assert [d.reports for d in devices] == [[DEFAULT_REPORT] if sent else [] for d in devices]
         # Only what the mouse took is kept.
-        assert (config_home / "vorlixd" / "vorlixd-settings.conf").exists() == (result_line == APPLIED)
+        assert (workdir / "state" / "kept-settings").exists() == (result_line == APPLIED)
     finally:
+        if authority:
+            authority.close()
         bus.close()
 
 
@@ -118,47 +178,93 @@ def test_applied_settings_are_sent_kept_and_sent_again_by_apply(serve, system_bu
     _, (mouse,) = serve([Mouse(WIRELESS)])
     window("appliesChangedSettings", system_bus)
     assert mouse.reports == [report_for(CHOSEN)]
-    window("showsTheAppliedSettingsAgain", system_bus)
+    window("opensWithTheSavedSettings", system_bus, EXPECTED_SOURCE="Showing the settings the service keeps for the "
+           "mouse.", EXPECTED_SHOWN=SHOWN_CHOSEN)
     assert mouse.reports == [report_for(CHOSEN)]  # neither opening nor Defaults sends anything
     assert apply_saved(system_bus) == ("The saved mouse settings were applied.\n", 0)
     assert mouse.reports == [report_for(CHOSEN)] * 2
 
 
-@pytest.mark.parametrize("saved, mice, line", [
-    (None, [Mouse(WIRELESS)], "No saved mouse settings: nothing was sent.\n"),
-    ("frequency=300", [Mouse(WIRELESS)], "No saved mouse settings: nothing was sent.\n"),
-    ("frequency=500", [], NO_MOUSE + "\n"),
-], ids=["nothing saved", "damaged file", "no mouse"])
-def test_apply_without_a_window_fails_plainly(serve, system_bus, config_home, apply_saved, saved, mice, line):
+def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(serve, system_bus, window, config_home):
+    _, (mouse,) = serve([Mouse(WIRELESS)])
+    earlier_version_file(config_home, "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=false\n"
+                         "remapGestureButton=false\nfrequency=0\nspeed=0\n")
+    file = config_home / "vorlixd" / "vorlixd-settings.conf"
+    before = file.read_text()
+    window("opensWithTheSavedSettings", system_bus, EXPECTED_SHOWN="false true false false 1000 3",
+           EXPECTED_SOURCE=f"Showing what could be read of the settings you saved with an earlier version in {file}; "
+           "the defaults stand in for the rest. That file is left as it is.")
+    assert file.read_text() == before and mouse.reports == []
+
+
+EARLIER = "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=true\nremapGestureButton=false\n"
+ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent.\n"
+
+
+# Settings saved by an earlier version, the administrator's options, the mice, and what
+# `--apply` prints, returns and sends (the service keeps nothing here).
+@pytest.mark.parametrize("saved, options, mice, line, code, sent", [
+    (EARLIER + "frequency=250\nspeed=4\n", None, [Mouse(WIRELESS)], "The saved mouse settings were applied.\n", 0,
+     (False, True, True, False, 250, 4)),
+    (None, None, [Mouse(WIRELESS)], "No saved mouse settings: nothing was sent.\n", 1, None),
+    (EARLIER + "frequency=0\nspeed=0\n", None, [Mouse(WIRELESS)],
+     "The saved mouse settings could not be read (frequency, speed): nothing was sent.\n", 1, None),
+    (EARLIER + "frequency=500\nspeed=3\n", None, [], "No supported mouse was found: nothing was sent.\n", 1, None),
+    (EARLIER + "frequency=500\nspeed=3\n", '#VORLIXD_OPTIONS="--speed 2"\nVORLIXD_OPTIONS="--speed 2"\n',
+     [Mouse(WIRELESS)], ADMINISTRATOR_LINE, 0, None),
+], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings"])
+def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, saved, options, mice, line,
+                                code, sent):
     _, devices = serve(mice)
     if saved:
-        (config_home / "vorlixd").mkdir()
-        (config_home / "vorlixd" / "vorlixd-settings.conf").write_text(
-            "[General]\nliftOffDetection=true\nsmartScrolling=false\nremapWheelPress=true\n"
-            f"remapGestureButton=true\nspeed=3\n{saved}\n")
-    assert apply_saved(system_bus) == (line, 1)
-    assert all(d.reports == [] for d in devices)
+        earlier_version_file(config_home, saved)
+    defaults = workdir / "defaults"
+    defaults.write_text(options or '#VORLIXD_OPTIONS=""\n')
+    assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults)) == (line.format(defaults), code)
+    assert [d.reports for d in devices] == [[report_for(sent)] if sent else [] for d in devices]
 
 
-def test_refresh_shows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_environment):
+def test_refresh_shows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_environment, scene_that_waits):
     serve([])
-    scene = subprocess.Popen([WINDOW_TEST, "refreshShowsAMouseThatArrived"], stdin=subprocess.PIPE,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                             env=user_environment(system_bus))
-    before = []
-    for line in scene.stdout:
-        before.append(line)
-        if line == "waiting\n":
-            break
-    plug(mouse_rig, [Mouse(WIRELESS)])
-    after, _ = scene.communicate("\n", timeout=60)
-    assert scene.returncode == 0, "".join(before) + after
+    with scene_that_waits("refreshShowsAMouseThatArrived", user_environment(system_bus)) as go_on:
+        plug(mouse_rig, [Mouse(WIRELESS)])
+        go_on()
 
 
-@pytest.mark.parametrize("scene", ["applyAtLoginWritesAnAutostartEntry", "everyControlIsReachableByTabAndNamed"])
-def test_window_scene(serve, system_bus, window, scene):
+def test_window_stays_responsive_while_the_service_is_stuck(serve, system_bus, user_environment, scene_that_waits):
+    daemon, (mouse,) = serve([Mouse(WIRELESS)])
+    daemon.process.send_signal(signal.SIGSTOP)
+    with scene_that_waits("staysResponsiveWhileTheServiceIsStuck", user_environment(system_bus)) as go_on:
+        daemon.process.kill()  # it goes away without answering
+        go_on()
+
+
+def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
+    daemon, _ = serve([Mouse(WIRELESS)])
+    polkit.answer({NOBODY: "yes"})
+    window("focusChangesAskNothingOfTheService", system_bus, NOBODY)
+    # One reading when the window opens, nothing for the focus changes.
+    assert daemon.new_lines() == ["读取鼠标名称： Glide M3", "checking mouse presence: present", "读取保存的设置： 无"]
+    questions = polkit.questions()
+    assert len(questions) > 1 and all(q == {**questions[0], "name": q["name"]} for q in questions)
+    assert questions[0] | {"name": None} == {"kind": "system-bus-name", "name": None, "uid": NOBODY,
+                                            "action": "org.vorlix.mouse.vorlixd.configure", "flags": 0}
+    assert "Rejected" not in (workdir / "system" / "system.log").read_text()
+
+
+@pytest.mark.parametrize("autostart, written", [("folder", True), ("file", False)], ids=["written", "unwritable"])
+def test_apply_at_login(serve, system_bus, window, config_home, autostart, written):
     serve([Mouse(WIRELESS)])
-    window(scene, system_bus)
+    if autostart == "file":
+        (config_home / "autostart").write_text("")
+    window("applyAtLoginWritesAnAutostartEntry", system_bus,
+           AUTOSTART_ENTRY=str(config_home / "autostart" / "vorlixd-settings.desktop"),
+           EXPECTED_WRITTEN=str(written).lower())
+
+
+def test_every_control_is_reachable_by_tab(serve, system_bus, window):
+    serve([Mouse(WIRELESS)])
+    window("everyControlIsReachableByTabAndNamed", system_bus)
 
 
 @pytest.mark.parametrize("language", ["en", "zh_CN"])

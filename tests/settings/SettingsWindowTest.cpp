@@ -2,7 +2,6 @@
 // The real settings window, driven by keyboard as a user would. Each run is one scene of
 // tests/e2e/test_settings_window.py, which starts the service, the mouse and the bus
 // around it and says through the environment what the window must show.
-#include "AutostartEntry.h"
 #include "LocaleTranslator.h"
 #include "SettingsWindow.h"
 
@@ -19,7 +18,18 @@ class SettingsWindowTest : public QObject {
     LocaleTranslator translator;
     std::unique_ptr<SettingsWindow> window;
 
-    QString text(const char* label) const { return window->findChild<QLabel*>(QLatin1String(label))->text(); }
+    // A line as a person gets it: plain text, never markup, and whole (a line cut to the
+    // window's width is whole in its accessible name).
+    QString text(const char* name) const {
+        const auto* label = window->findChild<QLabel*>(QLatin1String(name));
+        if (label->textFormat() != Qt::PlainText) {
+            return QStringLiteral("<read as markup>");
+        }
+        if (!label->wordWrap() && label->fontMetrics().horizontalAdvance(label->text()) > label->width()) {
+            return QStringLiteral("<clipped>");
+        }
+        return label->accessibleName().isEmpty() ? label->text() : label->accessibleName();
+    }
 
     static QString expected(const char* variable) { return qEnvironmentVariable(variable); }
 
@@ -49,13 +59,21 @@ class SettingsWindowTest : public QObject {
     }
 
     // What the controls show, in the order the service takes them.
-    QVariantList shownSettings() const {
-        return {control<QCheckBox>("Lift-off detection")->isChecked(),
-                control<QCheckBox>("Smart scrolling")->isChecked(),
-                control<QCheckBox>("Remap wheel press")->isChecked(),
-                control<QCheckBox>("Remap gesture button")->isChecked(),
-                control<QComboBox>("Polling rate")->currentData().toInt(),
-                control<QSlider>("Pointer speed")->value()};
+    QString shownSettings() const {
+        QStringList shown;
+        for (const char* box : {"Lift-off detection", "Smart scrolling", "Remap wheel press", "Remap gesture button"}) {
+            shown << (control<QCheckBox>(box)->isChecked() ? "true" : "false");
+        }
+        return (shown << control<QComboBox>("Polling rate")->currentData().toString()
+                      << QString::number(control<QSlider>("Pointer speed")->value()))
+            .join(' ');
+    }
+
+    // Waits for this scene's test to say "go on" once it has read "waiting".
+    static void waitForTheTest() {
+        std::cout << "waiting" << std::endl;
+        std::string line;
+        std::getline(std::cin, line);
     }
 
 private slots:
@@ -70,52 +88,94 @@ private slots:
 
     void cleanup() { window.reset(); }
 
-    // EXPECTED_MOUSE, EXPECTED_ACCESS and EXPECTED_RESULT: the lines before and after Apply.
+    // EXPECTED_MOUSE, EXPECTED_ACCESS and EXPECTED_RESULT: the lines before and after Apply;
+    // EXPECTED_MOUSE_AFTER: the mouse line after Apply, where it changes.
     void explainsWhatTheServiceAnswers() {
-        QCOMPARE(text("mouse"), expected("EXPECTED_MOUSE"));
-        QCOMPARE(text("access"), expected("EXPECTED_ACCESS"));
+        QTRY_COMPARE(text("mouse"), expected("EXPECTED_MOUSE"));
+        QTRY_COMPARE(text("access"), expected("EXPECTED_ACCESS"));
         press(Qt::Key_A, Qt::AltModifier);
         QTRY_COMPARE(text("result"), expected("EXPECTED_RESULT"));
+        QTRY_COMPARE(text("mouse"), qEnvironmentVariable("EXPECTED_MOUSE_AFTER", expected("EXPECTED_MOUSE")));
     }
 
-    // Polling rate 500 Hz, pointer speed 2 and smart scrolling on, then Apply.
+    // Every setting away from its default, then Enter in the last control.
     void appliesChangedSettings() {
-        QCOMPARE(text("source"), QString("Showing the defaults: no settings were applied here yet."));
-        QCOMPARE(shownSettings(), QVariantList({true, false, true, true, 1000, 3}));
+        QTRY_COMPARE(text("source"), QString("Showing the defaults: the service keeps no settings yet."));
+        QCOMPARE(shownSettings(), QString("true false true true 1000 3"));
         press(Qt::Key_P, Qt::AltModifier);
         press(Qt::Key_Up);
         press(Qt::Key_S, Qt::AltModifier);
         press(Qt::Key_Left);
+        QCOMPARE(text("speedStep"), QString("Step 2"));
+        press(Qt::Key_L, Qt::AltModifier);
         press(Qt::Key_M, Qt::AltModifier);
-        press(Qt::Key_A, Qt::AltModifier);
-        QTRY_COMPARE(text("result"), QString("The settings were applied."));
-        QCOMPARE(shownSettings(), QVariantList({true, true, true, true, 500, 2}));
+        press(Qt::Key_W, Qt::AltModifier);
+        QTRY_COMPARE(shownSettings(), QString("false true false true 500 2"));
+        QCOMPARE(text("source"), QString("Changed, not applied yet: press Apply to send and keep what is shown."));
+        press(Qt::Key_Return);
+        QTRY_COMPARE(text("result"), QString("The settings were applied and kept."));
+        QCOMPARE(text("source"), QString("Showing the settings the service keeps for the mouse."));
     }
 
-    // A new process after appliesChangedSettings: those settings are back; Defaults only
-    // resets the controls.
-    void showsTheAppliedSettingsAgain() {
-        QCOMPARE(text("source"), QString("Showing the settings you last applied."));
-        QCOMPARE(shownSettings(), QVariantList({true, true, true, true, 500, 2}));
+    // EXPECTED_SOURCE and EXPECTED_SHOWN: where the settings the window opens with come
+    // from, and what they are. Defaults then puts back all six, and says so.
+    void opensWithTheSavedSettings() {
+        QTRY_COMPARE(text("source"), expected("EXPECTED_SOURCE"));
+        QCOMPARE(shownSettings(), expected("EXPECTED_SHOWN"));
         press(Qt::Key_D, Qt::AltModifier);
-        QTRY_COMPARE(shownSettings(), QVariantList({true, false, true, true, 1000, 3}));
-        QCOMPARE(text("source"), QString("Showing the defaults: press Apply to send them."));
+        QTRY_COMPARE(shownSettings(), QString("true false true true 1000 3"));
+        QCOMPARE(text("source"), QString("Showing the defaults: press Apply to send and keep them."));
     }
 
-    // The mouse is plugged in while the window is open, once this scene says "waiting";
-    // Refresh asks the service again.
+    // The mouse is plugged in while the window is open; Refresh asks the service again and
+    // the failed Apply from before no longer stands.
     void refreshShowsAMouseThatArrived() {
-        QCOMPARE(text("mouse"), QString("No supported mouse was found."));
-        std::cout << "waiting" << std::endl;
-        std::string line;
-        std::getline(std::cin, line);
-        press(Qt::Key_F5);
-        QCOMPARE(text("mouse"), QString("Glide M3"));
+        QTRY_COMPARE(text("mouse"), QString("No supported mouse was found."));
+        press(Qt::Key_A, Qt::AltModifier);
+        QTRY_COMPARE(text("result"), QString("No supported mouse was found: nothing was sent."));
+        waitForTheTest();
+        press(Qt::Key_R, Qt::AltModifier);
+        QTRY_COMPARE(text("mouse"), QString("Glide M3"));
+        QCOMPARE(text("result"), QString());
     }
 
+    // The service is stopped: the window still takes keys and shows the call in flight,
+    // once; when the service goes away unanswered, nobody knows what the mouse has.
+    void staysResponsiveWhileTheServiceIsStuck() {
+        QCOMPARE(text("mouse"), QString("Asking the service…"));
+        press(Qt::Key_M, Qt::AltModifier);
+        QTRY_COMPARE(shownSettings(), QString("true true true true 1000 3"));
+        press(Qt::Key_A, Qt::AltModifier);
+        QTRY_COMPARE(text("result"), QString("Sending the settings…"));
+        QVERIFY(!control<QPushButton>("Apply")->isEnabled());
+        waitForTheTest();
+        QTRY_COMPARE(text("result"), QString("The service did not answer: the mouse may or may not have the settings."));
+        QCOMPARE(text("mouse"), QString("The service did not answer."));
+        QVERIFY(control<QPushButton>("Apply")->isEnabled());
+    }
+
+    // Switching to another window and back, as a user does all day.
+    void focusChangesAskNothingOfTheService() {
+        QTRY_COMPARE(text("mouse"), QString("Glide M3"));
+        QWidget other;
+        other.show();
+        for (int i = 0; i < 5; ++i) {
+            other.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        }
+    }
+
+    // AUTOSTART_ENTRY: where the desktop looks for it; EXPECTED_WRITTEN: whether it can be.
     void applyAtLoginWritesAnAutostartEntry() {
-        QFile entry(AutostartEntry::filePath());
+        QFile entry(expected("AUTOSTART_ENTRY"));
         press(Qt::Key_O, Qt::AltModifier);
+        if (expected("EXPECTED_WRITTEN") != "true") {
+            QTRY_COMPARE(text("result"), entry.fileName() + " could not be changed.");
+            QVERIFY(!control<QCheckBox>("Apply at login")->isChecked() && !entry.exists());
+            return;
+        }
         QTRY_VERIFY(entry.exists());
         QVERIFY(entry.open(QIODevice::ReadOnly));
         QVERIFY(entry.readAll().contains("\nExec=vorlixd-settings --apply\n"));
@@ -136,8 +196,11 @@ private slots:
                                        "Smart scrolling"}));
     }
 
-    // SCREENSHOT: where the picture of the window goes.
-    void screenshot() { QVERIFY(window->grab().save(expected("SCREENSHOT"))); }
+    // SCREENSHOT: where the picture of the window goes, once the service has answered.
+    void screenshot() {
+        QTRY_COMPARE(text("mouse"), QString("Glide M3"));
+        QVERIFY(window->grab().save(expected("SCREENSHOT")));
+    }
 };
 
 QTEST_MAIN(SettingsWindowTest)

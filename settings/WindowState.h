@@ -1,0 +1,257 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "AdministratorSettings.h"
+#include "AutostartEntry.h"
+#include "MouseService.h"
+#include "MouseSettings.h"
+#include "PrintableText.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the settings window knows, and the sentences that say it: the mouse, whether this
+// user may change its settings, which settings the controls show and where they came from,
+// a call in flight and the last result. The widgets only show it. Each event replaces what
+// it makes stale, so the lines never contradict one another.
+class WindowState {
+    Q_DECLARE_TR_FUNCTIONS(WindowState)
+
+public:
+    using Answer = MouseService::Answer;
+    using Outcome = MouseService::Outcome;
+    using Permission = MouseService::Permission;
+
+    // Refresh: a result from before may no longer hold.
+    void askingService() {
+        askingMouse = true;
+        clearResult();
+    }
+
+    // The first answer that can say so decides which settings to show: the settings the
+    // service keeps, else those an earlier version saved, else the defaults. Returns them
+    // when the controls should show them, that is while nobody has changed the controls.
+    std::optional<MouseSettings> serviceAnswered(const Answer& answer, const MouseService::Mouse& answered) {
+        askingMouse = false;
+        mouse = answered;
+        mouseAnswer = answer;
+        unopenable = false;
+        administratorOverrides = AdministratorSettings::setAny();
+        if (source != Source::Unknown && source != Source::Unread) {
+            return std::nullopt;
+        }
+        QStringList unreadable;
+        const QVariantMap earlier = MouseSettings::readEarlierVersionFile();
+        const MouseSettings shown = baseline;
+        if (!answered.kept.isEmpty()) {
+            baseline = MouseSettings::read(answered.kept, unreadable);
+            source = Source::Kept;
+        } else if (!earlier.isEmpty()) {
+            baseline = MouseSettings::read(earlier, unreadable);
+            source = unreadable.isEmpty() ? Source::EarlierVersion : Source::DamagedEarlierVersion;
+        } else {
+            source = answer.outcome == Outcome::Done ? Source::Defaults : Source::Unread;
+        }
+        if (choice != shown) {
+            return std::nullopt;
+        }
+        choice = baseline;
+        return baseline;
+    }
+
+    void permissionAnswered(Permission answer) { permission = answer; }
+
+    void choose(const MouseSettings& settings) {
+        if (settings != choice) {
+            choice = settings;
+            defaultsShown = false;
+        }
+    }
+
+    void defaultsChosen() {
+        choice = MouseSettings();
+        defaultsShown = true;
+        clearResult();
+    }
+
+    void loginEntryFailed() {
+        clearResult();
+        loginEntryUnchanged = true;
+    }
+
+    // The settings to send: those the controls show now.
+    MouseSettings applyStarted() {
+        applying = true;
+        sending = choice;
+        clearResult();
+        return sending;
+    }
+    // Whether the service should let polkit ask for a password before it sends.
+    bool askPassword() const { return permission == Permission::AfterPassword; }
+
+    // True when the mouse should be asked about again: the mouse took the settings, so the
+    // mouse line must not still say there is none.
+    bool applyAnswered(const Answer& answer) {
+        applying = false;
+        result = answer;
+        switch (answer.outcome) {
+        case Outcome::Done:
+        case Outcome::NotKept:
+            baseline = sending;
+            source = answer.outcome == Outcome::Done ? Source::Kept : Source::Sent;
+            defaultsShown = false;
+            [[fallthrough]];
+        case Outcome::SendFailed:
+            return mouseAnswer.outcome != Outcome::Done || !mouse.present;
+        case Outcome::NoMouse:
+            mouseAnswer = {};
+            mouse.present = false;
+            return false;
+        case Outcome::CannotOpen:
+            mouseAnswer = {};
+            unopenable = true;
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    bool controlsEnabled() const { return permission != Permission::NotAllowed; }
+    bool applyEnabled() const { return controlsEnabled() && !applying; }
+
+    QString mouseLine() const {
+        if (askingMouse) {
+            return tr("Asking the service…");
+        }
+        switch (mouseAnswer.outcome) {
+        case Outcome::Done:
+            break;
+        case Outcome::NoAnswer:
+            return tr("The service did not answer.");
+        case Outcome::ServiceMissing:
+            return tr("The mouse service is not installed or not reachable.");
+        default:
+            return tr("The service could not say which mouse is plugged in.");
+        }
+        if (unopenable) {
+            return tr("A supported mouse is plugged in, but it could not be opened.");
+        }
+        if (!mouse.present) {
+            return tr("No supported mouse was found.");
+        }
+        // A name is the mouse's to choose: control characters are shown, not obeyed.
+        return mouse.name.isEmpty() ? tr("A supported mouse without a name")
+                                    : QString::fromStdWString(PrintableText::escape(mouse.name.toStdWString()));
+    }
+
+    QString accessLine() const {
+        switch (permission.value_or(Permission::Unknown)) {
+        case Permission::AfterPassword:
+            return tr("You will be asked for a password when you apply.");
+        case Permission::NotAllowed:
+            return tr("You may not change the mouse settings. An administrator can allow it, for example "
+                      "by adding you to the group plugdev.");
+        default:
+            return QString();
+        }
+    }
+
+    QString sourceLine() const {
+        if (defaultsShown) {
+            return tr("Showing the defaults: press Apply to send and keep them.");
+        }
+        if (choice != baseline) {
+            return tr("Changed, not applied yet: press Apply to send and keep what is shown.");
+        }
+        switch (source) {
+        case Source::Unknown:
+            return tr("Asking the service for the settings it keeps…");
+        case Source::Kept:
+            return tr("Showing the settings the service keeps for the mouse.");
+        case Source::Sent:
+            return tr("Showing the settings last sent; the service did not keep them.");
+        case Source::EarlierVersion:
+            return tr("Showing the settings you saved with an earlier version: press Apply to keep them.");
+        case Source::DamagedEarlierVersion:
+            return tr("Showing what could be read of the settings you saved with an earlier version in %1; "
+                      "the defaults stand in for the rest. That file is left as it is.")
+                .arg(MouseSettings::earlierVersionFilePath());
+        case Source::Defaults:
+            return tr("Showing the defaults: the service keeps no settings yet.");
+        case Source::Unread:
+            break;
+        }
+        return tr("Showing the defaults: the settings the service keeps could not be read.");
+    }
+
+    QString administratorLine() const {
+        return administratorOverrides ? tr("The administrator's settings in %1 are sent whenever the mouse comes "
+                                           "back, in place of the settings kept here.")
+                                            .arg(AdministratorSettings::filePath())
+                                      : QString();
+    }
+
+    QString resultLine() const {
+        if (applying) {
+            return tr("Sending the settings…");
+        }
+        if (loginEntryUnchanged) {
+            return tr("%1 could not be changed.").arg(AutostartEntry::filePath());
+        }
+        if (!result) {
+            return QString();
+        }
+        return result->outcome == Outcome::Done ? tr("The settings were applied and kept.") : failureLine(result->outcome);
+    }
+
+    // The service's own words about the last failure.
+    QString resultDetail() const { return result ? result->detail : QString(); }
+
+    static QString failureLine(Outcome outcome) {
+        switch (outcome) {
+        case Outcome::NoMouse:
+            return tr("No supported mouse was found: nothing was sent.");
+        case Outcome::CannotOpen:
+            return tr("The mouse could not be opened: nothing was sent.");
+        case Outcome::SendFailed:
+            return tr("The mouse did not take the settings.");
+        case Outcome::NotKept:
+            return tr("The settings were sent, but the service could not keep them: they are lost when the "
+                      "mouse goes away.");
+        case Outcome::NotAllowed:
+            return tr("You may not change the mouse settings: nothing was sent.");
+        case Outcome::NoAnswer:
+            return tr("The service did not answer: the mouse may or may not have the settings.");
+        case Outcome::ServiceMissing:
+            return tr("The mouse service is not installed or not reachable: nothing was sent.");
+        default:
+            return tr("The service did not take the settings.");
+        }
+    }
+
+private:
+    void clearResult() {
+        result.reset();
+        loginEntryUnchanged = false;
+    }
+
+    enum class Source { Unknown, Kept, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread };
+
+    bool askingMouse = true;
+    Answer mouseAnswer;
+    MouseService::Mouse mouse;
+    bool unopenable = false;
+    std::optional<Permission> permission;
+    bool administratorOverrides = false;
+    Source source = Source::Unknown;
+    MouseSettings baseline;
+    MouseSettings choice;
+    MouseSettings sending;
+    bool defaultsShown = false;
+    bool applying = false;
+    std::optional<Answer> result;
+    bool loginEntryUnchanged = false;
+};

@@ -43,7 +43,8 @@ struct MouseSettings {
         readFlag("remapWheelPress", settings.remapWheelPress);
         readFlag("remapGestureButton", settings.remapGestureButton);
         readNumber("frequency", settings.frequency, [](int value) { return FREQUENCIES.contains(value); });
-        readNumber("speed", settings.speed, [](int value) { return value >= FIRST_SPEED_STEP && value <= LAST_SPEED_STEP; });
+        readNumber("speed", settings.speed,
+                   [](int value) { return value >= FIRST_SPEED_STEP && value <= LAST_SPEED_STEP; });
         if (!usable) {
             return std::nullopt;
         }

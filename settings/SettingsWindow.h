@@ -76,11 +76,13 @@ public:
         speedLayout->addWidget(speedSlider, 1);
         speedLayout->addWidget(new QLabel(QString::number(MouseSettings::LAST_SPEED_STEP)));
         addSetting(settingsForm, tr("Pointer &speed:"), speedSlider,
-                   tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own."), speedRow);
+                   tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own."),
+                   speedRow);
         addSetting(settingsForm, QString(), liftOffBox,
                    tr("Switches the mouse's detection of being lifted off the surface on or off."));
-        addSetting(settingsForm, QString(), smartScrollingBox,
-                   tr("Switches the mouse's smart-scrolling mode on or off; what it does to scrolling is up to the mouse."));
+        addSetting(
+            settingsForm, QString(), smartScrollingBox,
+            tr("Switches the mouse's smart-scrolling mode on or off; what it does to scrolling is up to the mouse."));
         addSetting(settingsForm, QString(), wheelPressBox,
                    tr("Whether the mouse remaps a press on the wheel; the mouse chooses the function."));
         addSetting(settingsForm, QString(), gestureButtonBox,
@@ -129,8 +131,8 @@ public:
         if (!failure.isEmpty()) {
             resultLabel->setText(failure);
         } else if (!settings.save()) {
-            resultLabel->setText(tr("The settings were applied, but could not be saved in %1.")
-                                     .arg(MouseSettings::filePath()));
+            resultLabel->setText(
+                tr("The settings were applied, but could not be saved in %1.").arg(MouseSettings::filePath()));
         } else {
             resultLabel->setText(tr("The settings were applied."));
             sourceLabel->setText(tr("Showing the settings you last applied."));
@@ -166,7 +168,7 @@ private:
         column->setSpacing(0);
         column->addWidget(shown ? shown : control);
         column->addWidget(text);
-        if (label.isEmpty()) {  // a check box: the explanation lines up with its text
+        if (label.isEmpty()) { // a check box: the explanation lines up with its text
             text->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                             style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
             form->addRow(column);

@@ -41,7 +41,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-    QApplication application(argc, argv);  // takes Qt's own options such as -platform
+    QApplication application(argc, argv); // takes Qt's own options such as -platform
     LocaleTranslator translator;
     application.installTranslator(&translator);
     if (application.arguments().size() > 1) {

@@ -24,9 +24,7 @@ class Daemon : public QObject, public QDBusContext {
     Q_PROPERTY(bool devicePresent READ devicePresent)
     Q_PROPERTY(QString deviceName READ deviceName)
 
-    void logException(const HIDException& e) {
-        std::wcout << L"HID错误: " << e.getMessage() << std::endl;
-    }
+    void logException(const HIDException& e) { std::wcout << L"HID错误: " << e.getMessage() << std::endl; }
 
 public:
     static constexpr uint16_t VENDOR_ID = 0x256F;
@@ -82,10 +80,9 @@ public:
     // Both values are checked before the mouse is opened, so a refused call sends nothing.
     void configure(bool liftOffDetection, bool smartScrolling, bool remapWheelPress, bool remapGestureButton,
                    int frequency, int speed) {
-        std::wcout << L"设置鼠标：" << L" liftOffDetection=" << liftOffDetection
-                   << L" smartScrolling=" << smartScrolling << L" remapWheelPress=" << remapWheelPress
-                   << L" remapGestureButton=" << remapGestureButton << L" frequency=" << frequency
-                   << L" speed=" << speed << std::endl;
+        std::wcout << L"设置鼠标：" << L" liftOffDetection=" << liftOffDetection << L" smartScrolling="
+                   << smartScrolling << L" remapWheelPress=" << remapWheelPress << L" remapGestureButton="
+                   << remapGestureButton << L" frequency=" << frequency << L" speed=" << speed << std::endl;
         VorlixConfig settings;
         settings.setLiftOffDetection(liftOffDetection);
         settings.setSmartScrolling(smartScrolling);

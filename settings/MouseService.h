@@ -26,7 +26,7 @@ public:
 
     struct Answer {
         Outcome outcome = Outcome::Done;
-        QString detail;  // the service's or the bus's own words about a failure
+        QString detail; // the service's or the bus's own words about a failure
     };
 
     // What the service knows, read in one call.
@@ -39,8 +39,8 @@ public:
     enum class Permission { Allowed, AfterPassword, NotAllowed, Unknown };
 
     static void ask(QObject* context, const std::function<void(const Answer&, const Mouse&)>& answered) {
-        QDBusMessage call = QDBusMessage::createMethodCall(SERVICE, PATH, QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                           QStringLiteral("GetAll"));
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            SERVICE, PATH, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
         call << INTERFACE;
         send(call, ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) {
             const Answer answer = answerTo(reply);
@@ -71,7 +71,7 @@ public:
     // Whether this process may change the settings, asked of polkit for its own bus name as
     // the service asks about each change, but without touching the service or the mouse.
     static void mayChange(QObject* context, const std::function<void(Permission)>& answered) {
-        if (getuid() == 0) {  // the service never asks about root
+        if (getuid() == 0) { // the service never asks about root
             answered(Permission::Allowed);
             return;
         }
@@ -91,7 +91,7 @@ public:
              << QVariant::fromValue(details) << noInteraction << QString();
         send(call, ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) {
             if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("(bba{ss})")) {
-                answered(Permission::Unknown);  // the service will decide, and say so
+                answered(Permission::Unknown); // the service will decide, and say so
                 return;
             }
             bool authorized = false;
@@ -118,10 +118,11 @@ private:
     static void send(const QDBusMessage& call, int timeout, QObject* context,
                      const std::function<void(const QDBusMessage&)>& done) {
         auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call, timeout), context);
-        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [done](QDBusPendingCallWatcher* finished) {
-            finished->deleteLater();
-            done(finished->reply());
-        });
+        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                         [done](QDBusPendingCallWatcher* finished) {
+                             finished->deleteLater();
+                             done(finished->reply());
+                         });
     }
 
     // The service tells its failures apart only by their messages.

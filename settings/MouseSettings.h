@@ -25,8 +25,8 @@ struct MouseSettings {
 
     bool operator==(const MouseSettings& other) const {
         const auto fields = [](const MouseSettings& s) {
-            return std::tie(s.liftOffDetection, s.smartScrolling, s.remapWheelPress, s.remapGestureButton,
-                            s.frequency, s.speed);
+            return std::tie(s.liftOffDetection, s.smartScrolling, s.remapWheelPress, s.remapGestureButton, s.frequency,
+                            s.speed);
         };
         return fields(*this) == fields(other);
     }
@@ -58,7 +58,8 @@ struct MouseSettings {
         readFlag(QStringLiteral("smartScrolling"), settings.smartScrolling);
         readFlag(QStringLiteral("remapWheelPress"), settings.remapWheelPress);
         readFlag(QStringLiteral("remapGestureButton"), settings.remapGestureButton);
-        readNumber(QStringLiteral("frequency"), settings.frequency, [](int value) { return FREQUENCIES.contains(value); });
+        readNumber(QStringLiteral("frequency"), settings.frequency,
+                   [](int value) { return FREQUENCIES.contains(value); });
         readNumber(QStringLiteral("speed"), settings.speed,
                    [](int value) { return value >= FIRST_SPEED_STEP && value <= LAST_SPEED_STEP; });
         return settings;

@@ -38,10 +38,9 @@ public:
         setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vorlix.vorlixd.settings")));
         // Named, so that tests and accessibility tools can find them. Their text may come from
         // the mouse or the service, so it is never read as markup.
-        const QVector<QPair<QLabel*, const char*>> lines = {{mouseLabel, "mouse"},   {accessLabel, "access"},
-                                                            {administratorLabel, "administrator"},
-                                                            {sourceLabel, "source"}, {resultLabel, "result"},
-                                                            {speedStepLabel, "speedStep"}};
+        const QVector<QPair<QLabel*, const char*>> lines = {
+            {mouseLabel, "mouse"},   {accessLabel, "access"}, {administratorLabel, "administrator"},
+            {sourceLabel, "source"}, {resultLabel, "result"}, {speedStepLabel, "speedStep"}};
         for (const auto& [label, name] : lines) {
             label->setObjectName(QLatin1String(name));
             label->setTextFormat(Qt::PlainText);
@@ -87,11 +86,13 @@ public:
         speedLayout->addWidget(new QLabel(QString::number(MouseSettings::LAST_SPEED_STEP)));
         speedLayout->addWidget(speedStepLabel);
         addSetting(settingsForm, tr("Pointer &speed:"), speedSlider,
-                   tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own."), speedRow);
+                   tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own."),
+                   speedRow);
         addSetting(settingsForm, QString(), liftOffBox,
                    tr("Switches the mouse's detection of being lifted off the surface on or off."));
-        addSetting(settingsForm, QString(), smartScrollingBox,
-                   tr("Switches the mouse's smart-scrolling mode on or off; what it does to scrolling is up to the mouse."));
+        addSetting(
+            settingsForm, QString(), smartScrollingBox,
+            tr("Switches the mouse's smart-scrolling mode on or off; what it does to scrolling is up to the mouse."));
         addSetting(settingsForm, QString(), wheelPressBox,
                    tr("Whether the mouse remaps a press on the wheel; the mouse chooses the function."));
         addSetting(settingsForm, QString(), gestureButtonBox,
@@ -195,7 +196,7 @@ private:
         column->setSpacing(0);
         column->addWidget(shown ? shown : control);
         column->addWidget(text);
-        if (label.isEmpty()) {  // a check box: the explanation lines up with its text
+        if (label.isEmpty()) { // a check box: the explanation lines up with its text
             text->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                             style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
             form->addRow(column);
@@ -226,8 +227,8 @@ private:
 
     void showState() {
         showMouseLine();
-        for (const auto& [label, text] : {qMakePair(accessLabel, state.accessLine()),
-                                          qMakePair(administratorLabel, state.administratorLine())}) {
+        for (const auto& [label, text] :
+             {qMakePair(accessLabel, state.accessLine()), qMakePair(administratorLabel, state.administratorLine())}) {
             label->setText(text);
             label->setVisible(!text.isEmpty());
         }

@@ -204,7 +204,8 @@ public:
         if (!result) {
             return QString();
         }
-        return result->outcome == Outcome::Done ? tr("The settings were applied and kept.") : failureLine(result->outcome);
+        return result->outcome == Outcome::Done ? tr("The settings were applied and kept.")
+                                                : failureLine(result->outcome);
     }
 
     // The service's own words about the last failure.

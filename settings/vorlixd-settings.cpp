@@ -30,35 +30,35 @@ int applySavedSettings(QCoreApplication& application) {
                             << Qt::endl;
         return 0;
     }
-    MouseService::ask(QCoreApplication::instance(), [](const MouseService::Answer& answer,
-                                                       const MouseService::Mouse& mouse) {
-        if (answer.outcome != MouseService::Outcome::Done) {
-            finish(WindowState::failureLine(answer.outcome), 1);
-            return;
-        }
-        const QVariantMap saved = mouse.kept.isEmpty() ? MouseSettings::readEarlierVersionFile() : mouse.kept;
-        QStringList unreadable;
-        const MouseSettings settings = MouseSettings::read(saved, unreadable);
-        if (saved.isEmpty()) {
-            finish(QCoreApplication::translate("main", "No saved mouse settings: nothing was sent."), 1);
-        } else if (!unreadable.isEmpty()) {  // half a set must never be sent as if it were whole
-            finish(QCoreApplication::translate("main", "The saved mouse settings could not be read (%1): nothing "
-                                                       "was sent.")
-                       .arg(unreadable.join(QStringLiteral(", "))),
-                   1);
-        } else {
-            MouseService::apply(settings, false, false, QCoreApplication::instance(),
-                                [](const MouseService::Answer& sent) {
-                                    if (sent.outcome == MouseService::Outcome::Done) {
-                                        finish(QCoreApplication::translate("main", "The saved mouse settings were "
-                                                                                   "applied."),
-                                               0);
-                                    } else {
-                                        finish(WindowState::failureLine(sent.outcome), 1);
-                                    }
-                                });
-        }
-    });
+    MouseService::ask(
+        QCoreApplication::instance(), [](const MouseService::Answer& answer, const MouseService::Mouse& mouse) {
+            if (answer.outcome != MouseService::Outcome::Done) {
+                finish(WindowState::failureLine(answer.outcome), 1);
+                return;
+            }
+            const QVariantMap saved = mouse.kept.isEmpty() ? MouseSettings::readEarlierVersionFile() : mouse.kept;
+            QStringList unreadable;
+            const MouseSettings settings = MouseSettings::read(saved, unreadable);
+            if (saved.isEmpty()) {
+                finish(QCoreApplication::translate("main", "No saved mouse settings: nothing was sent."), 1);
+            } else if (!unreadable.isEmpty()) { // half a set must never be sent as if it were whole
+                finish(QCoreApplication::translate("main", "The saved mouse settings could not be read (%1): nothing "
+                                                           "was sent.")
+                           .arg(unreadable.join(QStringLiteral(", "))),
+                       1);
+            } else {
+                MouseService::apply(settings, false, false, QCoreApplication::instance(),
+                                    [](const MouseService::Answer& sent) {
+                                        if (sent.outcome == MouseService::Outcome::Done) {
+                                            finish(QCoreApplication::translate("main", "The saved mouse settings were "
+                                                                                       "applied."),
+                                                   0);
+                                        } else {
+                                            finish(WindowState::failureLine(sent.outcome), 1);
+                                        }
+                                    });
+            }
+        });
     return application.exec();
 }
 
@@ -74,7 +74,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-    QApplication application(argc, argv);  // takes Qt's own options such as -platform
+    QApplication application(argc, argv); // takes Qt's own options such as -platform
     LocaleTranslator translator;
     application.installTranslator(&translator);
     if (application.arguments().size() > 1) {

@@ -30,11 +30,8 @@ public:
 
     static Speed parseSpeed(std::wstring value) {
         static const std::pair<const wchar_t*, Speed> accepted[] = {
-            {L"1", Speed::Speed_1},
-            {L"2", Speed::Speed_2},
-            {L"3", Speed::Speed_3},
-            {L"4", Speed::Speed_4},
-            {L"5", Speed::Speed_5},
+            {L"1", Speed::Speed_1}, {L"2", Speed::Speed_2}, {L"3", Speed::Speed_3},
+            {L"4", Speed::Speed_4}, {L"5", Speed::Speed_5},
         };
         for (const auto& [text, speed] : accepted) {
             if (value == text) {

@@ -31,13 +31,11 @@ class Daemon : public QObject, public QDBusContext {
     Q_PROPERTY(QString deviceName READ deviceName)
     Q_PROPERTY(QVariantMap keptSettings READ keptSettings)
 
-    void logException(const HIDException& e) {
-        std::wcout << L"HID错误: " << e.getMessage() << std::endl;
-    }
+    void logException(const HIDException& e) { std::wcout << L"HID错误: " << e.getMessage() << std::endl; }
 
     void logSettings(const wchar_t* label, const KeptSettings& settings) {
-        std::wcout << label << L" liftOffDetection=" << settings.liftOffDetection
-                   << L" smartScrolling=" << settings.smartScrolling << L" remapWheelPress=" << settings.remapWheelPress
+        std::wcout << label << L" liftOffDetection=" << settings.liftOffDetection << L" smartScrolling="
+                   << settings.smartScrolling << L" remapWheelPress=" << settings.remapWheelPress
                    << L" remapGestureButton=" << settings.remapGestureButton << L" frequency=" << settings.frequency
                    << L" speed=" << settings.speed << std::endl;
     }
@@ -141,7 +139,8 @@ public:
 
     void configure(bool liftOffDetection, bool smartScrolling, bool remapWheelPress, bool remapGestureButton,
                    int frequency, int speed) {
-        const KeptSettings chosen{liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton, frequency, speed};
+        const KeptSettings chosen{liftOffDetection,   smartScrolling, remapWheelPress,
+                                  remapGestureButton, frequency,      speed};
         logSettings(L"设置鼠标：", chosen);
         whenAllowed([this, chosen](const QDBusMessage& call) { return send(call, chosen); });
     }
@@ -150,7 +149,8 @@ public:
     // to be sent again whenever the mouse comes back.
     void configureAndKeep(bool liftOffDetection, bool smartScrolling, bool remapWheelPress, bool remapGestureButton,
                           int frequency, int speed) {
-        const KeptSettings chosen{liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton, frequency, speed};
+        const KeptSettings chosen{liftOffDetection,   smartScrolling, remapWheelPress,
+                                  remapGestureButton, frequency,      speed};
         logSettings(L"设置并保存鼠标：", chosen);
         whenAllowed([this, chosen](const QDBusMessage& call) {
             const QDBusMessage reply = send(call, chosen);

@@ -44,9 +44,7 @@ public:
         return readString(hid_get_manufacturer_string, L"无法获取制造商名称。");
     }
 
-    std::wstring getProductName() const {
-        return readString(hid_get_product_string, L"无法获取产品名称。");
-    }
+    std::wstring getProductName() const { return readString(hid_get_product_string, L"无法获取产品名称。"); }
 
     // Sends the packet unchanged; the library takes its first byte as the report ID.
     // A short count is not an error: the device decides how much it takes. A count of

@@ -52,12 +52,16 @@ struct KeptSettings {
             complete = arguments[2 * i] == options[i];
         }
         if (!complete) {
-            throw CLIException(L"保存的设置无法读取或不完整：" + filePath().toStdWString(), CLI::EXIT_CODE_BAD_CLI_ARGUMENTS);
+            throw CLIException(L"保存的设置无法读取或不完整：" + filePath().toStdWString(),
+                               CLI::EXIT_CODE_BAD_CLI_ARGUMENTS);
         }
-        CLIParser().parse(arguments);  // refuses a value the mouse would not take
-        return KeptSettings{words[1] == QLatin1String("true"), words[3] == QLatin1String("true"),
-                            words[5] == QLatin1String("true"), words[7] == QLatin1String("true"),
-                            words[9].toInt(), words[11].toInt()};
+        CLIParser().parse(arguments); // refuses a value the mouse would not take
+        return KeptSettings{words[1] == QLatin1String("true"),
+                            words[3] == QLatin1String("true"),
+                            words[5] == QLatin1String("true"),
+                            words[7] == QLatin1String("true"),
+                            words[9].toInt(),
+                            words[11].toInt()};
     }
 
     // Replaces the file as a whole (a new file renamed over the old one), so that a crash or a
@@ -75,7 +79,7 @@ struct KeptSettings {
 
     QString toOptions() const {
         const auto flag = [](bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); };
-        const QStringList values = {flag(liftOffDetection), flag(smartScrolling),   flag(remapWheelPress),
+        const QStringList values = {flag(liftOffDetection),   flag(smartScrolling),       flag(remapWheelPress),
                                     flag(remapGestureButton), QString::number(frequency), QString::number(speed)};
         QStringList words;
         const std::vector<std::wstring> options = optionNames();

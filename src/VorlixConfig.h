@@ -38,9 +38,7 @@ public:
     Packet serialize() const {
         Packet packet;
         packet.reserve(32);
-        auto append = [&packet](std::initializer_list<uint8_t> bytes) {
-            packet.insert(packet.end(), bytes);
-        };
+        auto append = [&packet](std::initializer_list<uint8_t> bytes) { packet.insert(packet.end(), bytes); };
         append({0x10, 0x00, static_cast<uint8_t>(speed)});
         append({static_cast<uint8_t>(liftOffDetection ? 0x00 : 0x1F)});
         if (smartScrolling) {

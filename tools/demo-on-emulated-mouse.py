@@ -8,27 +8,17 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "tests", "e2e"))
+from expected import SETTINGS  # noqa: E402
 from mice import VENDOR, WIRELESS  # noqa: E402
 from mouse_rig import MouseRig  # noqa: E402
 
-SPEED_STEPS = {0x0A: 1, 0x0E: 2, 0x1C: 3, 0x2C: 4, 0x54: 5}
-SMART_SCROLLING = {bytes.fromhex("00000001"): "on", bytes.fromhex("01FF0000"): "off"}
-POLLING_RATES = {0x08: "125 Hz", 0x04: "250 Hz", 0x02: "500 Hz", 0x01: "1000 Hz"}
-
 
 def decode(report):
-    """The settings a report carries, by name; unknown codes are shown raw."""
-    def name(table, key):
-        return table.get(key, f"unknown ({key.hex() if isinstance(key, bytes) else hex(key)})")
-
-    return [
-        ("speed step", name(SPEED_STEPS, report[2])),
-        ("lift-off detection", name({0x00: "on", 0x1F: "off"}, report[3])),
-        ("smart scrolling", name(SMART_SCROLLING, report[4:8])),
-        ("wheel press", name({0x0F: "remapped", 0x0C: "not remapped"}, report[22])),
-        ("gesture button", name({0x10: "remapped", 0x2F: "not remapped"}, report[25])),
-        ("polling rate", name(POLLING_RATES, report[31])),
-    ]
+    """Each setting's option and the value its bytes in the report stand for (the raw bytes are shown too)."""
+    for setting in SETTINGS:
+        tail = report[setting.offset:]
+        values = [str(value).lower() for value, code in setting.codes.items() if tail.startswith(bytes.fromhex(code))]
+        yield setting.option, values[0] if values else "unknown bytes"
 
 
 def main(vorlixd, *options):
@@ -43,8 +33,8 @@ def main(vorlixd, *options):
     for report in mouse.reports:
         print(f"The emulated mouse received {len(report)} bytes:")
         print(" ".join(f"{byte:02X}" for byte in report))
-        for setting, value in decode(report):
-            print(f"  {setting:<20} {value}")
+        for option, value in decode(report):
+            print(f"  {option:<24} {value}")
     rig.close()
     return result.returncode
 

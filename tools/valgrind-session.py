@@ -17,11 +17,13 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 
 from buses import Bus  # noqa: E402
+from expected import arguments, report_for  # noqa: E402
 from mice import VENDOR, WIRELESS  # noqa: E402
 from mouse_rig import SEND_FAILS_ONCE, MouseRig  # noqa: E402
 
 # Every call under memcheck is slow; this is generous.
 TIMEOUT = 300
+VALID, REFUSED = (True, False, True, True, 500, 2), (True, True, True, True, 300, 3)
 
 
 class Unexpected(Exception):
@@ -34,9 +36,9 @@ def expect(condition, what):
 
 
 def one_shot(rig, mouse, vorlixd, memcheck):
-    result = rig.run([*memcheck("one-shot"), vorlixd, "--speed", "2", "--frequency", "500"], timeout=TIMEOUT)
+    result = rig.run([*memcheck("one-shot"), vorlixd, *arguments(VALID)], timeout=TIMEOUT)
     expect(result.returncode == 0, f"one-shot run ended with {result.returncode}: {result.stdout}{result.stderr}")
-    expect(len(mouse.reports) == 1, f"one-shot run sent {len(mouse.reports)} reports")
+    expect(mouse.reports == [report_for(VALID)], f"one-shot run sent {mouse.reports}")
 
 
 def daemon_session(rig, mouse, vorlixd, memcheck, folder, output):
@@ -47,18 +49,17 @@ def daemon_session(rig, mouse, vorlixd, memcheck, folder, output):
     before = len(mouse.reports)
     try:
         expect(bus.wait_for_name(timeout=TIMEOUT), "the daemon never took its name")
-        valid, refused = (True, False, True, True, 500, 2), (True, True, True, True, 300, 3)
         expect(bus.get_property("devicePresent") == "b true", "mouse not present")
         expect(bus.get_property("deviceName") == 's "Glide M3"', "wrong device name")
-        expect(bus.configure(valid).error is None, "configure failed")
-        expect(bus.configure(refused).error is not None, "a refused value was accepted")
+        expect(bus.configure(VALID).error is None, "configure failed")
+        expect(bus.configure(REFUSED).error is not None, "a refused value was accepted")
         mouse.fault = SEND_FAILS_ONCE
-        expect(bus.configure(valid).error is not None, "a failed send was reported as success")
+        expect(bus.configure(VALID).error is not None, "a failed send was reported as success")
         rig.unplug(mouse)
         expect(bus.get_property("devicePresent") == "b false", "an unplugged mouse is present")
-        expect(bus.configure(valid).error is not None, "configure without a mouse succeeded")
+        expect(bus.configure(VALID).error is not None, "configure without a mouse succeeded")
         rig.replug(mouse)
-        expect(bus.configure(valid).error is None, "configure after replugging failed")
+        expect(bus.configure(VALID).error is None, "configure after replugging failed")
         expect(len(mouse.reports) - before == 2, f"{len(mouse.reports) - before} reports instead of 2")
     finally:
         # The daemon has no other way to end; memcheck still writes its leak summary.

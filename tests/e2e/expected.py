@@ -2,7 +2,9 @@
 """What the daemon answers, prints and sends: its messages, its line per configure call,
 and the settings report that a valid configure call sends."""
 
-from mice import DEFAULT_REPORT, with_bytes
+from collections import namedtuple
+
+from mice import DEFAULT_REPORT
 
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
 
@@ -13,8 +15,18 @@ NAME_UNREADABLE = "无法获取产品名称。"
 FREQUENCY_REFUSED = "无法解析轮询率值：{} – 期待值为：125，250，500，1000"
 SPEED_REFUSED = "无法解析鼠标速度：{} – 期待值为：1，2，3，4，5"
 
-FREQUENCIES = {125: 0x08, 250: 0x04, 500: 0x02, 1000: 0x01}  # polling interval in ms
-SPEEDS = {1: 0x0A, 2: 0x0E, 3: 0x1C, 4: 0x2C, 5: 0x54}
+# The six settings, in the order of configure's arguments: the option, where its bytes go in
+# the report, the bytes of each accepted value, and the default (whose bytes DEFAULT_REPORT has).
+Setting = namedtuple("Setting", "option offset codes default")
+SETTINGS = (
+    Setting("--lift-off-detection", 3, {True: "00", False: "1F"}, True),
+    Setting("--smart-scrolling", 4, {True: "00 00 00 01", False: "01 FF 00 00"}, False),
+    Setting("--remap-wheel-press", 22, {True: "0F", False: "0C"}, True),
+    Setting("--remap-gesture-button", 25, {True: "10", False: "2F"}, True),
+    Setting("--frequency", 31, {125: "08", 250: "04", 500: "02", 1000: "01"}, 1000),  # polling interval in ms
+    Setting("--speed", 2, {1: "0A", 2: "0E", 3: "1C", 4: "2C", 5: "54"}, 3),
+)
+FREQUENCIES, SPEEDS = SETTINGS[4].codes, SETTINGS[5].codes
 
 
 def startup_lines(uid, bus_kind):
@@ -40,9 +52,15 @@ def refusal(values):
 
 
 def report_for(values):
-    """The 32-byte report that configure with these valid values sends."""
-    lift_off, smart_scrolling, wheel, gesture, frequency, speed = values
-    report = with_bytes(DEFAULT_REPORT, b2=SPEEDS[speed], b3=0x00 if lift_off else 0x1F,
-                        b22=0x0F if wheel else 0x0C, b25=0x10 if gesture else 0x2F, b31=FREQUENCIES[frequency])
-    scrolling = bytes.fromhex("00000001" if smart_scrolling else "01FF0000")
-    return report[:4] + scrolling + report[8:]
+    """The 32-byte report that configure with these valid values (or the same options) sends."""
+    report = bytearray(DEFAULT_REPORT)
+    for setting, value in zip(SETTINGS, values, strict=True):
+        code = bytes.fromhex(setting.codes[value])
+        report[setting.offset:setting.offset + len(code)] = code
+    return bytes(report)
+
+
+def arguments(values):
+    """The command line that sets all six settings to these values."""
+    return [word for setting, value in zip(SETTINGS, values, strict=True)
+            for word in (setting.option, str(value).lower())]

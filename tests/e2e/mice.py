@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-"""The supported mice and the reports they are expected to receive."""
+"""The supported mice, and the report they receive when every setting keeps its default."""
 
 from collections import namedtuple
 
@@ -8,10 +8,6 @@ WIRELESS, WIRED_PRO, WIRED_COMPACT = 0xC652, 0xC656, 0xC655
 
 DEFAULT_REPORT = bytes.fromhex("10 00 1C 00 01 FF 00 00 00 00 00 00 00 00 00 00"
                                "00 03 00 0A 0B 0C 0F 0E 0D 10 00 1E 00 00 00 01")
-ALL_OFF_REPORT = bytes.fromhex("10 00 0A 1F 01 FF 00 00 00 00 00 00 00 00 00 00"
-                               "00 03 00 0A 0B 0C 0C 0E 0D 2F 00 1E 00 00 00 08")
-ALL_ON_REPORT = bytes.fromhex("10 00 54 00 00 00 00 01 00 00 00 00 00 00 00 00"
-                              "00 03 00 0A 0B 0C 0F 0E 0D 10 00 1E 00 00 00 01")
 
 # A mouse to plug into the rig; the names are invented.
 Mouse = namedtuple("Mouse", "product_id vendor_id serial manufacturer product fault",
@@ -21,11 +17,3 @@ Mouse = namedtuple("Mouse", "product_id vendor_id serial manufacturer product fa
 def plug(rig, mice):
     """Plugs the mice in, in enumeration order; returns the emulated devices."""
     return [rig.add(m.vendor_id, m.product_id, m.serial, m.manufacturer, m.product, m.fault) for m in mice]
-
-
-def with_bytes(report, **changes):
-    """The report with some bytes replaced: with_bytes(report, b2=0x2C)."""
-    changed = bytearray(report)
-    for name, value in changes.items():
-        changed[int(name[1:])] = value
-    return bytes(changed)

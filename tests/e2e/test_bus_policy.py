@@ -79,8 +79,9 @@ def test_polkit_decides_who_changes_the_mouse(policy_bus, workdir, user, answer,
             polkit.close()
     assert reply == Reply(ACCESS_DENIED if refusal else None, refusal)
     assert len(mouse.reports) == (0 if refusal else 1)
+    asked = [("system-bus-name", ":", NOBODY, "org.vorlix.mouse.vorlixd.configure", int(interactive))]
     assert [(q["kind"], q["name"][0], q["uid"], q["action"], q["flags"]) for q in questions] == (
-        [("system-bus-name", ":", NOBODY, "org.vorlix.mouse.vorlixd.configure", int(interactive))] if polkit and user else [])
+        asked if polkit and user else [])
     assert daemon.lines()[-1].endswith(f"： {refusal}") if refusal else "已拒绝" not in daemon.lines()[-1]
 
 

@@ -10,8 +10,8 @@ from collections import namedtuple
 
 import pytest
 
-from mice import (ALL_OFF_REPORT, ALL_ON_REPORT, DEFAULT_REPORT, VENDOR, WIRED_COMPACT, WIRED_PRO, WIRELESS,
-                  Mouse, plug, with_bytes)
+from expected import report_for
+from mice import DEFAULT_REPORT, VENDOR, WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse, plug
 from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS, SHORT_SEND, STRINGS_UNREADABLE
 
 OPENED = ["vorlixd", "鼠标已打开...", "制造商：Quillon Labs", "产品名称：Glide M3"]
@@ -69,11 +69,12 @@ REPORTS = [
     Case("everything off, slowest", [Mouse(WIRELESS)],
          ["--lift-off-detection", "false", "--smart-scrolling", "false", "--frequency", "125",
           "--remap-wheel-press", "false", "--remap-gesture-button", "false", "--speed", "1"],
-         OPENED, 0, {0: [ALL_OFF_REPORT]}),
+         OPENED, 0, {0: [report_for((False, False, False, False, 125, 1))]}),
     Case("everything on, fastest", [Mouse(WIRELESS)],
-         ["--smart-scrolling", "true", "--speed", "5", "--daemon", "false"], OPENED, 0, {0: [ALL_ON_REPORT]}),
+         ["--smart-scrolling", "true", "--speed", "5", "--daemon", "false"], OPENED, 0,
+         {0: [report_for((True, True, True, True, 1000, 5))]}),
     Case("last occurrence wins", [Mouse(WIRELESS)], ["--speed", "2", "--frequency", "250", "--speed", "4"],
-         OPENED, 0, {0: [with_bytes(DEFAULT_REPORT, b2=0x2C, b31=0x04)]}),
+         OPENED, 0, {0: [report_for((True, False, True, True, 250, 4))]}),
 ]
 
 BAD = "命令行错误： "

@@ -15,7 +15,7 @@ from pathlib import Path
 import pytest
 
 from buses import NOBODY, Bus, as_user
-from expected import OPEN_FAILED, report_for
+from expected import report_for
 from mice import DEFAULT_REPORT, WIRELESS, Mouse, plug
 from mouse_rig import NO_NODE
 from polkit_authority import PolkitAuthority
@@ -162,8 +162,9 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
         if service:
             start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / state)})
             assert bus.wait_for_name()
-        window("explainsWhatTheServiceAnswers", bus, user, f"{language}.UTF-8", EXPECTED_MOUSE=mouse_line, EXPECTED_ACCESS=access_line,
-               EXPECTED_RESULT=result_line, **({"EXPECTED_MOUSE_AFTER": mouse_after} if mouse_after else {}))
+        window("explainsWhatTheServiceAnswers", bus, user, f"{language}.UTF-8", EXPECTED_MOUSE=mouse_line,
+               EXPECTED_ACCESS=access_line, EXPECTED_RESULT=result_line,
+               **({"EXPECTED_MOUSE_AFTER": mouse_after} if mouse_after else {}))
         sent = result_line in (APPLIED, WINDOW_ROWS["not kept"][7])
         assert [d.reports for d in devices] == [[DEFAULT_REPORT] if sent else [] for d in devices]
         # Only what the mouse took is kept.
@@ -248,7 +249,7 @@ def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
     questions = polkit.questions()
     assert len(questions) > 1 and all(q == {**questions[0], "name": q["name"]} for q in questions)
     assert questions[0] | {"name": None} == {"kind": "system-bus-name", "name": None, "uid": NOBODY,
-                                            "action": "org.vorlix.mouse.vorlixd.configure", "flags": 0}
+                                             "action": "org.vorlix.mouse.vorlixd.configure", "flags": 0}
     assert "Rejected" not in (workdir / "system" / "system.log").read_text()
 
 

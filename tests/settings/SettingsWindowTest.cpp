@@ -149,7 +149,8 @@ private slots:
         QTRY_COMPARE(text("result"), QString("Sending the settings…"));
         QVERIFY(!control<QPushButton>("Apply")->isEnabled());
         waitForTheTest();
-        QTRY_COMPARE(text("result"), QString("The service did not answer: the mouse may or may not have the settings."));
+        QTRY_COMPARE(text("result"),
+                     QString("The service did not answer: the mouse may or may not have the settings."));
         QCOMPARE(text("mouse"), QString("The service did not answer."));
         QVERIFY(control<QPushButton>("Apply")->isEnabled());
     }

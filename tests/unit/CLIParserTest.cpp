@@ -30,9 +30,10 @@ std::wstring failureOf(Call call) {
 
 // The command-line parsers and the service's parsers must agree on every text.
 TEST(ValueGrammarTest, FrequencyTexts) {
-    const std::map<std::wstring, Frequency> accepted = {
-        {L"125", Frequency::Hz_0125}, {L"250", Frequency::Hz_0250},
-        {L"500", Frequency::Hz_0500}, {L"1000", Frequency::Hz_1000}};
+    const std::map<std::wstring, Frequency> accepted = {{L"125", Frequency::Hz_0125},
+                                                        {L"250", Frequency::Hz_0250},
+                                                        {L"500", Frequency::Hz_0500},
+                                                        {L"1000", Frequency::Hz_1000}};
     for (const auto& [text, frequency] : accepted) {
         EXPECT_EQ(Common::parseFrequency(text), frequency);
         EXPECT_EQ(CLIParser::parseFrequency(text), frequency);
@@ -45,8 +46,10 @@ TEST(ValueGrammarTest, FrequencyTexts) {
 }
 
 TEST(ValueGrammarTest, SpeedTexts) {
-    const std::map<std::wstring, Speed> accepted = {{L"1", Speed::Speed_1}, {L"2", Speed::Speed_2},
-                                                    {L"3", Speed::Speed_3}, {L"4", Speed::Speed_4},
+    const std::map<std::wstring, Speed> accepted = {{L"1", Speed::Speed_1},
+                                                    {L"2", Speed::Speed_2},
+                                                    {L"3", Speed::Speed_3},
+                                                    {L"4", Speed::Speed_4},
                                                     {L"5", Speed::Speed_5}};
     for (const auto& [text, speed] : accepted) {
         EXPECT_EQ(Common::parseSpeed(text), speed);
@@ -64,14 +67,16 @@ TEST(ValueGrammarTest, BooleanTexts) {
     EXPECT_TRUE(parser.parse({L"--daemon", L"true"}).daemon);
     EXPECT_FALSE(parser.parse({L"--daemon", L"false"}).daemon);
     for (const std::wstring text : {L"True", L"TRUE", L"1", L"0", L"yes", L"", L" true"}) {
-        EXPECT_EQ(failureOf([&] { parser.parse({L"--smart-scrolling", text}); }),
+        EXPECT_EQ(failureOf([&] {
+                      parser.parse({L"--smart-scrolling", text});
+                  }),
                   L"无法解析布尔值：" + text + BOOLEAN_SUFFIX);
     }
 }
 
 struct ParseCase {
     std::vector<std::wstring> arguments;
-    std::wstring failure;                  // empty: parsing succeeds
+    std::wstring failure; // empty: parsing succeeds
     bool daemon = false;
     std::map<size_t, uint8_t> changedBytes = {}; // report bytes that differ from the defaults
 };

@@ -34,7 +34,7 @@ TEST(CLITest, EmptyArgumentVectorIsNoArguments) {
 TEST(CLITest, MalformedUtf8IsACommandLineError) {
     const std::vector<std::vector<std::string>> cases = {
         {"vorlixd", "\xFF"},
-        {"vorlixd", "--speed", "3\xE9\x80"},    // truncated sequence: must not pass as "3"
+        {"vorlixd", "--speed", "3\xE9\x80"},   // truncated sequence: must not pass as "3"
         {"vorlixd", "\xC0\xAF"},               // overlong encoding
         {"vorlixd", "\xF4\x90\x80\x80"},       // beyond U+10FFFF
         {"vorlixd", "ok", "\x80"},             // stray continuation byte
@@ -56,14 +56,12 @@ TEST(CLITest, MalformedUtf8IsACommandLineError) {
 // Without a locale in the environment the wide output would turn Chinese into "?".
 TEST(CLITest, CharacterLocaleFallsBackToUtf8OnlyFromC) {
     struct Case {
-        const char* lcAll;  // nullptr: unset
+        const char* lcAll; // nullptr: unset
         const char* expectedCtype;
-        const char* expectedMessages;  // the other categories stay as the environment says
+        const char* expectedMessages; // the other categories stay as the environment says
     };
-    const Case cases[] = {{nullptr, "C.UTF-8", "C"},
-                          {"C", "C.UTF-8", "C"},
-                          {"POSIX", "C.UTF-8", "C"},
-                          {"C.utf8", "C.utf8", "C.utf8"}};
+    const Case cases[] = {
+        {nullptr, "C.UTF-8", "C"}, {"C", "C.UTF-8", "C"}, {"POSIX", "C.UTF-8", "C"}, {"C.utf8", "C.utf8", "C.utf8"}};
     for (const char* variable : {"LANG", "LANGUAGE", "LC_CTYPE", "LC_MESSAGES"}) {
         unsetenv(variable);
     }

@@ -13,29 +13,20 @@ KEPT = (False, True, False, True, 250, 4)
 KEPT_LINE = " ".join(arguments(KEPT)) + "\n"  # kept settings are kept as the options that send them
 EARLIER_LINE = KEPT_LINE.replace("250", "500")
 
-INTROSPECTION = """\
+ARGUMENTS = "".join(f'      <arg direction="in" type="{t}" name="{name}"/>\n' for t, name in [
+    ("b", "liftOffDetection"), ("b", "smartScrolling"), ("b", "remapWheelPress"), ("b", "remapGestureButton"),
+    ("i", "frequency"), ("i", "speed")])
+INTROSPECTION = f"""\
   <interface name="org.vorlix.mouse.vorlixd">
     <property access="read" type="b" name="devicePresent"/>
     <property access="read" type="s" name="deviceName"/>
     <method name="configure">
-      <arg direction="in" type="b" name="liftOffDetection"/>
-      <arg direction="in" type="b" name="smartScrolling"/>
-      <arg direction="in" type="b" name="remapWheelPress"/>
-      <arg direction="in" type="b" name="remapGestureButton"/>
-      <arg direction="in" type="i" name="frequency"/>
-      <arg direction="in" type="i" name="speed"/>
-    </method>
-    <property access="read" type="a{sv}" name="keptSettings">
+{ARGUMENTS}    </method>
+    <property access="read" type="a{{sv}}" name="keptSettings">
       <annotation value="QVariantMap" name="org.qtproject.QtDBus.QtTypeName"/>
     </property>
     <method name="configureAndKeep">
-      <arg direction="in" type="b" name="liftOffDetection"/>
-      <arg direction="in" type="b" name="smartScrolling"/>
-      <arg direction="in" type="b" name="remapWheelPress"/>
-      <arg direction="in" type="b" name="remapGestureButton"/>
-      <arg direction="in" type="i" name="frequency"/>
-      <arg direction="in" type="i" name="speed"/>
-    </method>
+{ARGUMENTS}    </method>
     <method name="forgetKeptSettings"/>
   </interface>
 """

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "MouseSettings.h"
+#include "PolkitAuthority.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -36,7 +37,7 @@ public:
         QVariantMap kept;
     };
 
-    enum class Permission { Allowed, AfterPassword, NotAllowed, Unknown };
+    using Permission = PolkitAuthority::Permission;
 
     static void ask(QObject* context, const std::function<void(const Answer&, const Mouse&)>& answered) {
         QDBusMessage call = QDBusMessage::createMethodCall(
@@ -75,34 +76,11 @@ public:
             answered(Permission::Allowed);
             return;
         }
-        QDBusArgument subject;
-        subject.beginStructure();
-        subject << QStringLiteral("system-bus-name")
-                << QVariantMap{{QStringLiteral("name"), QDBusConnection::systemBus().baseService()}};
-        subject.endStructure();
-        QDBusArgument details;
-        details.beginMap(QMetaType::QString, QMetaType::QString);
-        details.endMap();
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
-            QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));
-        const uint noInteraction = 0;
-        call << QVariant::fromValue(subject) << QStringLiteral("org.vorlix.mouse.vorlixd.configure")
-             << QVariant::fromValue(details) << noInteraction << QString();
-        send(call, ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) {
-            if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != QLatin1String("(bba{ss})")) {
-                answered(Permission::Unknown); // the service will decide, and say so
-                return;
-            }
-            bool authorized = false;
-            bool challenge = false;
-            QMap<QString, QString> ignored;
-            const auto result = reply.arguments().constFirst().value<QDBusArgument>();
-            result.beginStructure();
-            result >> authorized >> challenge >> ignored;
-            result.endStructure();
-            answered(authorized ? Permission::Allowed : challenge ? Permission::AfterPassword : Permission::NotAllowed);
-        });
+        const bool noPasswordPrompt = false;
+        send(PolkitAuthority::question(QDBusConnection::systemBus().baseService(), noPasswordPrompt), ANSWER_TIMEOUT_MS,
+             context,
+             // Unknown leaves the decision to the service, which then says what it decided.
+             [answered](const QDBusMessage& reply) { answered(PolkitAuthority::permission(reply)); });
     }
 
 private:

@@ -34,35 +34,39 @@ public:
             decide(uid.isValid() ? QString() : QStringLiteral("无法确认调用者的身份。"));
             return;
         }
+        const bool interactive = call.isInteractiveAuthorizationAllowed();
+        auto* answer = new QDBusPendingCallWatcher(
+            bus.asyncCall(question(call.service(), interactive), interactive ? PROMPT_TIMEOUT_MS : -1));
+        QObject::connect(answer, &QDBusPendingCallWatcher::finished, [decide](QDBusPendingCallWatcher* finished) {
+            finished->deleteLater();
+            decide(refusal(permission(finished->reply())));
+        });
+    }
+
+    enum class Permission { Allowed, AfterPassword, NotAllowed, Unknown };
+
+    // polkit's question whether the process behind busName may change the mouse settings;
+    // with interactive, its agent may first ask the person for a password.
+    static QDBusMessage question(const QString& busName, bool interactive) {
         QDBusArgument subject;
         subject.beginStructure();
-        subject << QStringLiteral("system-bus-name") << QVariantMap{{QStringLiteral("name"), call.service()}};
+        subject << QStringLiteral("system-bus-name") << QVariantMap{{QStringLiteral("name"), busName}};
         subject.endStructure();
         QDBusArgument details;
         details.beginMap(QMetaType::QString, QMetaType::QString);
         details.endMap();
-        const bool interactive = call.isInteractiveAuthorizationAllowed();
         QDBusMessage question = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.PolicyKit1"), QStringLiteral("/org/freedesktop/PolicyKit1/Authority"),
             QStringLiteral("org.freedesktop.PolicyKit1.Authority"), QStringLiteral("CheckAuthorization"));
         question << QVariant::fromValue(subject) << ACTION_ID << QVariant::fromValue(details)
                  << uint(interactive ? ALLOW_USER_INTERACTION : 0) << QString();
-        auto* answer = new QDBusPendingCallWatcher(bus.asyncCall(question, interactive ? PROMPT_TIMEOUT_MS : -1));
-        QObject::connect(answer, &QDBusPendingCallWatcher::finished, [decide](QDBusPendingCallWatcher* finished) {
-            finished->deleteLater();
-            decide(refusal(finished->reply()));
-        });
+        return question;
     }
 
-private:
-    static constexpr uint ALLOW_USER_INTERACTION = 1;
-    // Long enough for a person to type a password; the caller's own timeout may be shorter.
-    static constexpr int PROMPT_TIMEOUT_MS = 5 * 60 * 1000;
-
-    // Anything but a clear yes refuses: without polkit's answer only root may change the mouse.
-    static QString refusal(const QDBusMessage& answer) {
+    // What polkit's reply to question() says; Unknown when it gave none that can be read.
+    static Permission permission(const QDBusMessage& answer) {
         if (answer.type() != QDBusMessage::ReplyMessage || answer.signature() != QLatin1String("(bba{ss})")) {
-            return QStringLiteral("无法询问 polkit：只有 root 可以更改鼠标设置。");
+            return Permission::Unknown;
         }
         bool authorized = false;
         bool challenge = false;
@@ -71,9 +75,25 @@ private:
         result.beginStructure();
         result >> authorized >> challenge >> details;
         result.endStructure();
-        if (authorized) {
+        return authorized ? Permission::Allowed : challenge ? Permission::AfterPassword : Permission::NotAllowed;
+    }
+
+private:
+    static constexpr uint ALLOW_USER_INTERACTION = 1;
+    // Long enough for a person to type a password; the caller's own timeout may be shorter.
+    static constexpr int PROMPT_TIMEOUT_MS = 5 * 60 * 1000;
+
+    // Anything but a clear yes refuses: without polkit's answer only root may change the mouse.
+    static QString refusal(Permission permission) {
+        switch (permission) {
+        case Permission::Allowed:
             return QString();
+        case Permission::AfterPassword:
+            return QStringLiteral("更改鼠标设置需要先通过身份认证。");
+        case Permission::NotAllowed:
+            return QStringLiteral("无权更改鼠标设置。");
+        default:
+            return QStringLiteral("无法询问 polkit：只有 root 可以更改鼠标设置。");
         }
-        return challenge ? QStringLiteral("更改鼠标设置需要先通过身份认证。") : QStringLiteral("无权更改鼠标设置。");
     }
 };

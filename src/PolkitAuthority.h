@@ -4,6 +4,7 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
@@ -13,6 +14,9 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <iostream>
+
+#include <unistd.h>
 
 // Asks polkit whether the sender of a call may change the mouse settings, as system services
 // that act for desktop users do. The subject is the caller's unique bus name, so the answer
@@ -22,6 +26,29 @@
 class PolkitAuthority {
 public:
     inline static const QString ACTION_ID = QStringLiteral("org.vorlix.mouse.vorlixd.configure");
+
+    // Answers the call being served with change's reply once its sender may make the change, or
+    // with refusalError and the reason. Only a service on the system bus asks polkit: it runs
+    // as root, and a user's own service on her session bus is reached by nobody but her. The
+    // reply is always sent from here, since polkit may take minutes to ask for a password.
+    static void whenAllowed(const QDBusContext& context, const QString& refusalError,
+                            const std::function<QDBusMessage(const QDBusMessage& call)>& change) {
+        context.setDelayedReply(true);
+        const QDBusMessage call = context.message();
+        QDBusConnection bus = context.connection();
+        if (getuid() != 0) {
+            bus.send(change(call));
+            return;
+        }
+        check(bus, call, [bus, call, change, refusalError](const QString& refusal) mutable {
+            if (refusal.isEmpty()) {
+                bus.send(change(call));
+                return;
+            }
+            std::wcout << L"已拒绝 " << call.service().toStdWString() << L"： " << refusal.toStdWString() << std::endl;
+            bus.send(call.createErrorReply(refusalError, refusal));
+        });
+    }
 
     // Calls decide with an empty text when the sender may, else with a sentence saying why not.
     // Answers later, from the event loop, since a password prompt may take minutes.

@@ -5,8 +5,11 @@
 #include "CLIParser.h"
 #include "Daemon.h"
 #include "HID.h"
+#include "KeptSettingsFile.h"
+#include "MiceService.h"
 #include "PrintableText.h"
 #include "generated-sources/DBusAdaptor.h"
+#include "generated-sources/MiceAdaptor.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -27,8 +30,11 @@ int runDaemon(int& argc, char* argv[]) {
     std::wcout << L"即将启动守护进程" << std::endl;
     std::wcout << L"uid = " << getuid() << std::endl;
     QCoreApplication qtApplication(argc, argv);
-    Daemon* daemon = new Daemon(&qtApplication, getuid() == 0);
+    // Our own interface stands beside the first mouse's on the same object; root's settings
+    // are the system's, a user's own service keeps hers in her own state folder.
+    auto* daemon = new MiceService(&qtApplication, getuid() == 0 ? KeptSettingsFile::system() : KeptSettingsFile::user());
     new DBusAdaptor(daemon);
+    new MiceAdaptor(daemon);
     QDBusConnection connection = getuid() == 0 ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
     std::wcout << (connection.isConnected() ? L"已连接" : L"未连接") << std::endl;
     std::wcout << connection.name().toStdWString() << std::endl;

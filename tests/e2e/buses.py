@@ -14,6 +14,8 @@ from pathlib import Path
 SERVICE = "org.vorlix.mouse.vorlixd"
 OBJECT_PATH = "/org/vorlix/mouse/vorlixd"
 INTERFACE = SERVICE
+MICE = f"{SERVICE}.Mice"  # ours, beside the first mouse's
+ERROR = f"{SERVICE}.Error."
 
 NOBODY = 65534
 
@@ -144,24 +146,24 @@ class Bus:
                              "org.freedesktop.DBus", "GetConnectionUnixProcessID", "s", name)
         return int(result.stdout.split()[1])
 
-    def get_property(self, name, user=None):
+    def get_property(self, name, user=None, interface=INTERFACE):
         """The property as busctl prints it, e.g. 'b true' or 's "Glide M3"'."""
-        result = self.client("busctl", "get-property", SERVICE, OBJECT_PATH, INTERFACE, name, user=user)
+        result = self.client("busctl", "get-property", SERVICE, OBJECT_PATH, interface, name, user=user)
         assert result.returncode == 0, result.stderr
         return result.stdout.strip()
 
-    def configure(self, values, tool="busctl", user=None, groups=(), member="configure"):
+    def configure(self, values, tool="busctl", user=None, groups=(), member="configure", interface=INTERFACE):
         """Calls configure, or another member with the same arguments, with
         (liftOff, smartScrolling, wheel, gesture, frequency, speed)."""
         texts = [str(v).lower() for v in values]
         if tool == "busctl":
-            args = ["call", "--", SERVICE, OBJECT_PATH, INTERFACE, member, "bbbbii"[:len(texts)], *texts]
+            args = ["call", "--", SERVICE, OBJECT_PATH, interface, member, "bbbbii"[:len(texts)], *texts]
         elif tool == "gdbus":
-            args = ["call", "--dest", SERVICE, "--object-path", OBJECT_PATH, "--method", f"{INTERFACE}.{member}",
+            args = ["call", "--dest", SERVICE, "--object-path", OBJECT_PATH, "--method", f"{interface}.{member}",
                     "--", *texts]
         else:
             types = ["boolean"] * 4 + ["int32"] * 2
-            args = ["--print-reply", f"--dest={SERVICE}", OBJECT_PATH, f"{INTERFACE}.{member}",
+            args = ["--print-reply", f"--dest={SERVICE}", OBJECT_PATH, f"{interface}.{member}",
                     *(f"{t}:{v}" for t, v in zip(types, texts))]
         return reply_of(tool, self.client(tool, *args, user=user, groups=groups))
 

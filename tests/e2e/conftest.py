@@ -52,6 +52,12 @@ def vorlixd():
     return path
 
 
+@pytest.fixture(scope="session")
+def vorlixd_apply(vorlixd):
+    """Path of vorlixd-apply, built beside vorlixd."""
+    return os.path.join(os.path.dirname(vorlixd), "vorlixd-apply")
+
+
 @pytest.fixture
 def workdir():
     """A temporary folder that every user can reach (buses of other users live here)."""

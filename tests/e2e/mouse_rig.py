@@ -299,12 +299,18 @@ class MouseRig:
         if not mouse.plugged:
             mouse._plug(self._new_hidraw())
 
+    def open_to_everyone(self):
+        """Lets any user reach the mice, for a program run as another user."""
+        subprocess.run(["chmod", "-R", "a+rwX", self.root_dir], check=True)
+        for mouse in self.mice:
+            os.chmod(mouse._node_file(), 0o666)  # the pty behind the node
+
     def _new_hidraw(self):
         self._hidraw_count += 1
         return f"hidraw{self._hidraw_count - 1}"
 
     def env(self, extra=None):
-        """Environment for a child process that should see the mice."""
+        """Environment for a child process that should see the mice; a value None unsets."""
         env = dict(os.environ)
         preload = [p for p in env.get("LD_PRELOAD", "").split(":") if p]
         if "libumockdev-preload.so.0" not in preload:
@@ -313,7 +319,7 @@ class MouseRig:
         # The testbed sets this with setenv(); os.environ never sees it.
         env["UMOCKDEV_DIR"] = self.root_dir
         env.update(extra or {})
-        return env
+        return {name: value for name, value in env.items() if value is not None}  # None: unset
 
     def run(self, argv, env_extra=None, timeout=30, **kwargs):
         """Run argv to completion against the mice; output is captured as text."""

@@ -2,11 +2,13 @@
 """The shipped system-bus policy, loaded by a private system bus, and polkit's say over each
 change: who may own the name, read the properties and change the mouse."""
 
+import os
+import signal
 from pathlib import Path
 
 import pytest
 
-from buses import INTERFACE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply, reply_of
+from buses import ERROR, INTERFACE, MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply, reply_of
 from mice import WIRELESS, Mouse, plug
 from polkit_authority import PolkitAuthority
 
@@ -51,10 +53,10 @@ def test_everyone_may_look(policy_bus, call):
     assert (result.returncode, result.stderr) == (0, "")
 
 
-def call(bus, member, args, user=None, interactive=False):
-    """The Reply to a method of the interface, called with gdbus (which names the error)."""
+def call(bus, member, args, user=None, interactive=False, interface=INTERFACE):
+    """The Reply to a method, called with gdbus (which names the error)."""
     return reply_of("gdbus", bus.client("gdbus", "call", "--dest", SERVICE, "--object-path", OBJECT_PATH,
-                                        "--method", f"{INTERFACE}.{member}", *(["--interactive"] * interactive),
+                                        "--method", f"{interface}.{member}", *(["--interactive"] * interactive),
                                         "--", *(str(a).lower() for a in args), user=user))
 
 
@@ -89,15 +91,31 @@ def test_polkit_decides_who_changes_the_mouse(policy_bus, workdir, user, answer,
 @pytest.mark.parametrize("member, args", [("configureAndKeep", VALUES), ("forgetKeptSettings", ())])
 def test_keeping_and_forgetting_ask_polkit_too(policy_bus, workdir, member, args):
     bus, mouse, _ = policy_bus
-    assert call(bus, "configureAndKeep", (False, False, False, False, 125, 1)) == Reply(None, None)
-    kept = bus.get_property("keptSettings", user=NOBODY)
+    assert call(bus, "configureAndKeep", (False, False, False, False, 125, 1), interface=MICE) == Reply(None, None)
+    kept = bus.get_property("keptSettings", user=NOBODY, interface=MICE)
     polkit = PolkitAuthority(bus, workdir, {NOBODY: "no"})
     try:
-        assert call(bus, member, args, NOBODY) == Reply(ACCESS_DENIED, NOT_ALLOWED)
+        assert call(bus, member, args, NOBODY, interface=MICE) == Reply(ERROR + "NotAllowed", NOT_ALLOWED)
     finally:
         polkit.close()
-    assert bus.get_property("keptSettings", user=NOBODY) == kept
+    assert bus.get_property("keptSettings", user=NOBODY, interface=MICE) == kept
     assert len(mouse.reports) == 1
+
+
+# A caller that left before the service asked the bus who it was can no longer be told apart
+# from root: it is refused. The service is held still while the caller sends and leaves.
+def test_a_caller_that_left_is_refused(policy_bus):
+    bus, mouse, daemon = policy_bus
+    os.kill(daemon.process.pid, signal.SIGSTOP)
+    try:
+        sent = bus.client("dbus-send", "--type=method_call", f"--dest={SERVICE}", OBJECT_PATH, f"{INTERFACE}.configure", "boolean:true",
+                          "boolean:false", "boolean:true", "boolean:true", "int32:500", "int32:2", user=NOBODY)
+    finally:
+        os.kill(daemon.process.pid, signal.SIGCONT)
+    assert sent.returncode == 0
+    assert bus.get_property("devicePresent") == "b true"  # the call before this one was answered
+    assert daemon.lines()[-2].endswith("： 无法确认调用者的身份。")
+    assert mouse.reports == []
 
 
 def test_nothing_else_is_opened(policy_bus):

@@ -3,7 +3,7 @@
 
 import pytest
 
-from buses import FAILED, INTERFACE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
+from buses import FAILED, INTERFACE, MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
 from expected import (FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SEND_FAILED, SPEED_REFUSED, arguments,
                       configure_line, report_for, startup_lines)
 from mice import WIRELESS, Mouse
@@ -16,20 +16,22 @@ EARLIER_LINE = KEPT_LINE.replace("250", "500")
 ARGUMENTS = "".join(f'      <arg direction="in" type="{t}" name="{name}"/>\n' for t, name in [
     ("b", "liftOffDetection"), ("b", "smartScrolling"), ("b", "remapWheelPress"), ("b", "remapGestureButton"),
     ("i", "frequency"), ("i", "speed")])
+# The first mouse's interface, exactly; ours stands beside it.
 INTROSPECTION = f"""\
   <interface name="org.vorlix.mouse.vorlixd">
     <property access="read" type="b" name="devicePresent"/>
     <property access="read" type="s" name="deviceName"/>
     <method name="configure">
 {ARGUMENTS}    </method>
-    <property access="read" type="a{{sv}}" name="keptSettings">
-      <annotation value="QVariantMap" name="org.qtproject.QtDBus.QtTypeName"/>
-    </property>
-    <method name="configureAndKeep">
-{ARGUMENTS}    </method>
-    <method name="forgetKeptSettings"/>
   </interface>
 """
+OURS = [f'<interface name="{MICE}">', 'type="aa{sv}" name="mice"', 'type="a{sv}" name="keptSettings"',
+        '<method name="configureAndKeep">', '<method name="forgetKeptSettings"/>']
+
+
+def keep_line(values):
+    """The daemon's line for configureAndKeep."""
+    return "设置并保存鼠标：" + " ".join(arguments(values))
 
 
 @pytest.mark.parametrize("user, chosen, other", [(None, "system", "session"), (NOBODY, "session", "system")],
@@ -65,7 +67,9 @@ def test_introspection_shows_the_interface(serve, system_bus, tool, command):
     result = system_bus.client(tool, *command)
     text = result.stdout.encode().decode("unicode_escape") if tool == "busctl" else result.stdout
     assert INTROSPECTION in text
-    assert "<signal" not in text.split("<interface")[1]
+    assert all(part in text for part in OURS)
+    interfaces = text.split("<interface")
+    assert not any("<signal" in part for part in interfaces if f'name="{SERVICE}' in part.split(">")[0])
 
 
 @pytest.mark.parametrize("mice, name, value, lines", [
@@ -89,8 +93,8 @@ def test_reading_all_properties_opens_the_mouse_twice(serve, system_bus):
     daemon, _ = serve([Mouse(WIRELESS)])
     result = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, "org.freedesktop.DBus.Properties",
                                "GetAll", "s", INTERFACE)
-    assert result.stdout.strip() == 'a{sv} 3 "deviceName" s "Glide M3" "devicePresent" b true "keptSettings" a{sv} 0'
-    assert sorted(daemon.new_lines()) == ["checking mouse presence: present", "读取保存的设置： 无", "读取鼠标名称： Glide M3"]
+    assert result.stdout.strip() == 'a{sv} 2 "deviceName" s "Glide M3" "devicePresent" b true'
+    assert sorted(daemon.new_lines()) == ["checking mouse presence: present", "读取鼠标名称： Glide M3"]
 
 
 # A fault makes the send fail: the reply and the log say so, and the mouse took no report.
@@ -174,64 +178,3 @@ def test_calls_outside_the_interface_are_refused_and_serving_goes_on(serve, syst
     assert mouse.reports == []
 
 
-# What configureAndKeep leaves in the state folder: the new settings only once the mouse took
-# them, written as a new file that replaces the old one whole (the old inode is untouched).
-@pytest.mark.parametrize("member, mice, values, reply, kept", [
-    ("configureAndKeep", [Mouse(WIRELESS)], KEPT, Reply(None, None), KEPT_LINE),
-    ("configure", [Mouse(WIRELESS)], KEPT, Reply(None, None), EARLIER_LINE),
-    ("configureAndKeep", [Mouse(WIRELESS)], KEPT[:4] + (300, 4), Reply(FAILED, FREQUENCY_REFUSED.format(300)),
-     EARLIER_LINE),
-    ("configureAndKeep", [], KEPT, Reply(FAILED, NO_MOUSE), EARLIER_LINE),
-    ("configureAndKeep", [Mouse(WIRELESS, fault=SEND_FAILS)], KEPT, Reply(FAILED, SEND_FAILED), EARLIER_LINE),
-    ("configureAndKeep", [Mouse(WIRELESS)], KEPT, Reply(FAILED, "鼠标已设置，但无法保存设置。"), None),
-], ids=["kept", "configure keeps nothing", "refused value", "no mouse", "send fails", "state folder gone"])
-def test_settings_are_kept_only_once_the_mouse_took_them(serve, system_bus, workdir, member, mice, values, reply,
-                                                         kept):
-    daemon, devices = serve(mice)
-    state = workdir / "state"
-    (state / "kept-settings").write_text(EARLIER_LINE)
-    with open(state / "kept-settings") as earlier:
-        if kept is None:
-            (state / "kept-settings").unlink()
-            state.rmdir()
-        assert system_bus.configure(values, "gdbus", member=member) == reply
-        assert earlier.read() == EARLIER_LINE
-    assert sorted(p.name for p in state.glob("*")) == (["kept-settings"] if kept else [])
-    assert kept is None or (state / "kept-settings").read_text() == kept
-    taken = reply == Reply(None, None) or kept is None
-    assert [d.reports for d in devices] == [[report_for(values)] if taken else []] * len(devices)
-    label = "设置并保存鼠标：" if member == "configureAndKeep" else "设置鼠标："
-    assert daemon.new_lines()[0] == configure_line(values).replace("设置鼠标：", label)
-
-
-# Kept settings are read whole or not at all; what cannot be read is logged and ignored.
-@pytest.mark.parametrize("content, value, line", [
-    (None, "a{sv} 0", "无"),
-    (KEPT_LINE, 'a{sv} 6 "frequency" i 250 "liftOffDetection" b false "remapGestureButton" b true '
-                '"remapWheelPress" b false "smartScrolling" b true "speed" i 4', KEPT_LINE.strip()),
-    (KEPT_LINE[:60] + "\n", "a{sv} 0", None),
-    (KEPT_LINE.strip(), "a{sv} 0", None),
-    (KEPT_LINE.replace("--speed 4", "--speed 4 --daemon true"), "a{sv} 0", None),
-    (KEPT_LINE.replace("250", "300"), "a{sv} 0", "已忽略：" + FREQUENCY_REFUSED.format(300)),
-    (KEPT_LINE.replace("false", "\x1b[2J", 1), "a{sv} 0", "已忽略：无法解析布尔值：\\x1b[2J – 期待值为： true 或 false"),
-], ids=["nothing kept", "kept", "cut short", "no line end", "an option too many", "refused value", "control bytes"])
-def test_kept_settings_are_read_whole_or_not_at_all(serve, system_bus, workdir, content, value, line):
-    daemon, _ = serve([])
-    if content is not None:
-        (workdir / "state" / "kept-settings").write_text(content)
-    assert system_bus.get_property("keptSettings", user=NOBODY) == value
-    damaged = f"已忽略：保存的设置无法读取或不完整：{workdir}/state/kept-settings"
-    if value != "a{sv} 0" or content is None:
-        assert daemon.new_lines() == [f"读取保存的设置： {line}"]
-    else:
-        assert daemon.new_lines() == ["读取保存的设置： ", line or damaged]
-
-
-def test_forgotten_settings_are_gone(serve, system_bus, workdir):
-    daemon, _ = serve([])
-    (workdir / "state" / "kept-settings").write_text(KEPT_LINE)
-    for _ in range(2):  # forgetting what is not kept is no failure
-        assert system_bus.configure((), "gdbus", member="forgetKeptSettings") == Reply(None, None)
-        assert system_bus.get_property("keptSettings") == "a{sv} 0"
-    assert list((workdir / "state").iterdir()) == []
-    assert daemon.new_lines() == ["忘记保存的设置", "读取保存的设置： 无"] * 2

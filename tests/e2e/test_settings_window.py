@@ -10,14 +10,15 @@ import contextlib
 import os
 import signal
 import subprocess
+from collections import namedtuple
 from pathlib import Path
 
 import pytest
 
 from buses import NOBODY, Bus, as_user
 from expected import report_for
-from mice import DEFAULT_REPORT, WIRELESS, Mouse, plug
-from mouse_rig import NO_NODE
+from mice import DEFAULT_REPORT, WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse, plug
+from mouse_rig import NO_NODE, SEND_FAILS
 from polkit_authority import PolkitAuthority
 
 BUILD = Path(__file__).resolve().parents[2] / "build"
@@ -28,6 +29,9 @@ LEAK_SUPPRESSIONS = Path(__file__).resolve().parents[1] / "settings" / "leak-san
 SHIPPED_POLICY = Path(__file__).resolve().parents[2] / "packaging" / "org.vorlix.mouse.vorlixd.conf"
 
 APPLIED = "The settings were applied and kept."
+PARTLY_TAKEN = "The settings were kept, but not every mouse took them."
+NOT_KEPT = "The settings were sent, but the service could not keep them: they are lost when the mouse goes away."
+M3 = "Glide M3 (0xC652)"
 NO_MOUSE = "No supported mouse was found."
 MISSING = "The mouse service is not installed or not reachable."
 NOT_ALLOWED = ("You may not change the mouse settings. An administrator can allow it, for example by adding you to "
@@ -122,53 +126,68 @@ def apply_saved(user_environment):
 
 
 # Each row: the mice, the bus policy (None: no service), who runs the window and what polkit
-# answers them (None: no polkit), the service's state folder, the lines the window shows
-# and its language.
+# answers them (None: no polkit), the service's state folder, the administrator's options, the
+# lines the window shows and its language.
+Row = namedtuple("Row", "mice service user answer state options mouse_line access_line administrator_line "
+                 "result_line language", defaults=([Mouse(WIRELESS)], "open", None, None, "state", None, M3, "", "",
+                                                   APPLIED, "C"))
 WINDOW_ROWS = {
-    "applied": ([Mouse(WIRELESS)], "open", None, None, "state", "Glide M3", "", APPLIED, None, "C"),
-    "no mouse": ([], "open", None, None, "state", NO_MOUSE, "", "No supported mouse was found: nothing was sent.",
-                 None, "C"),
-    # The service cannot tell an unopenable mouse from none until it tries to send.
-    "mouse not openable": ([Mouse(WIRELESS, fault=NO_NODE)], "open", None, None, "state", NO_MOUSE, "",
-                           "The mouse could not be opened: nothing was sent.",
-                           "A supported mouse is plugged in, but it could not be opened.", "C"),
-    "no service": ([Mouse(WIRELESS)], None, None, None, "state", MISSING, "",
-                   "The mouse service is not installed or not reachable: nothing was sent.", None, "C"),
-    "not kept": ([Mouse(WIRELESS)], "open", None, None, "missing", "Glide M3", "",
-                 "The settings were sent, but the service could not keep them: they are lost when the mouse goes away.",
-                 None, "C"),
-    "polkit says no": ([Mouse(WIRELESS)], "shipped", NOBODY, "no", "state", "Glide M3", NOT_ALLOWED, "", None, "C"),
-    "polkit asks for a password": ([Mouse(WIRELESS)], "shipped", NOBODY, "challenge", "state", "Glide M3",
-                                   "You will be asked for a password when you apply.", APPLIED, None, "C"),
-    "polkit not there": ([Mouse(WIRELESS)], "shipped", NOBODY, None, "state", "Glide M3", "",
-                         "You may not change the mouse settings: nothing was sent.", None, "C"),
-    "name with markup": ([Mouse(WIRELESS, product=HOSTILE_NAME)], "open", None, None, "state",
-                         HOSTILE_NAME.replace("\x1b", "\\x1b"), "", APPLIED, None, "C"),
-    "long name": ([Mouse(WIRELESS, product=LONG_NAME)], "open", None, None, "state", LONG_NAME, "", APPLIED, None,
-                  "C"),
-    "no mouse, in Chinese": ([], "open", None, None, "state", "没有找到受支持的鼠标。", "",
-                             "没有找到受支持的鼠标：未发送任何内容。", None, "zh_CN"),
+    "applied": Row(),
+    "no mouse": Row(mice=[], mouse_line=NO_MOUSE, result_line="No supported mouse was found: nothing was sent."),
+    "two mice": Row(mice=[Mouse(WIRELESS, serial="0042"), Mouse(WIRED_PRO, product="Glide Pro")],
+                    mouse_line="Glide M3 (0xC652, serial number 0042)\nGlide Pro (0xC656)",
+                    result_line=f"{APPLIED}\nGlide M3 (0xC652, serial number 0042) took them.\nGlide Pro (0xC656) took "
+                    "them."),
+    # The mice are listed without opening them, so a mouse that cannot be opened is listed too.
+    "mouse not openable": Row(mice=[Mouse(WIRELESS, fault=NO_NODE)],
+                              result_line="No mouse could be opened: nothing was sent."),
+    "working mouse beside one not openable": Row(
+        mice=[Mouse(WIRELESS, fault=NO_NODE), Mouse(WIRED_COMPACT, product="Glide Mini")],
+        mouse_line=f"{M3}\nGlide Mini (0xC655)",
+        result_line=f"{PARTLY_TAKEN}\n{M3} could not be opened.\nGlide Mini (0xC655) took them."),
+    "send failed, told by its name": Row(mice=[Mouse(WIRELESS, fault=SEND_FAILS)],
+                                         result_line="No mouse took the settings."),
+    "no service": Row(service=None, mouse_line=MISSING,
+                      result_line="The mouse service is not installed or not reachable: nothing was sent."),
+    "not kept": Row(state="missing", result_line=NOT_KEPT),
+    "polkit says no": Row(service="shipped", user=NOBODY, answer="no", access_line=NOT_ALLOWED, result_line=""),
+    "polkit asks for a password": Row(service="shipped", user=NOBODY, answer="challenge",
+                                      access_line="You will be asked for a password when you apply."),
+    "polkit not there": Row(service="shipped", user=NOBODY,
+                            result_line="You may not change the mouse settings: nothing was sent."),
+    "name with markup": Row(mice=[Mouse(WIRELESS, product=HOSTILE_NAME)],
+                            mouse_line=HOSTILE_NAME.replace("\x1b", "\\x1b") + " (0xC652)"),
+    "long name": Row(mice=[Mouse(WIRELESS, product=LONG_NAME)], mouse_line=LONG_NAME + " (0xC652)"),
+    "administrator's settings": Row(options='VORLIXD_OPTIONS="--speed 2"\n', administrator_line="The administrator's "
+                                    "settings in {} are sent whenever a mouse comes back, in place of the settings "
+                                    "kept here."),
+    "administrator's file invalid": Row(options='VORLIXD_OPTIONS="--speed 9"\n', administrator_line="The "
+                                        "administrator's file {} is invalid and ignored: the kept settings are sent "
+                                        "instead. Reason: 无法解析鼠标速度：9 – 期待值为：1，2，3，4，5"),
+    "no mouse, in Chinese": Row(mice=[], mouse_line="没有找到受支持的鼠标。",
+                                result_line="没有找到受支持的鼠标：未发送任何内容。", language="zh_CN"),
 }
 
 
-@pytest.mark.parametrize("mice, service, user, answer, state, mouse_line, access_line, result_line, mouse_after, "
-                         "language", WINDOW_ROWS.values(), ids=WINDOW_ROWS)
-def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, mice, service, user, answer,
-                                              state, mouse_line, access_line, result_line, mouse_after, language):
-    devices = plug(mouse_rig, mice)
-    bus = Bus(workdir / "bus", **({"policy": "", "includes": [SHIPPED_POLICY]} if service == "shipped" else {}))
-    authority = PolkitAuthority(bus, workdir, {user: answer}) if answer else None
+@pytest.mark.parametrize("row", WINDOW_ROWS.values(), ids=WINDOW_ROWS)
+def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, row):
+    devices = plug(mouse_rig, row.mice)
+    bus = Bus(workdir / "bus", **({"policy": "", "includes": [SHIPPED_POLICY]} if row.service == "shipped" else {}))
+    authority = PolkitAuthority(bus, workdir, {row.user: row.answer}) if row.answer else None
+    defaults = workdir / "defaults"
+    defaults.write_text(row.options or '#VORLIXD_OPTIONS=""\n')
     try:
-        if service:
-            start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / state)})
+        if row.service:
+            start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / row.state)})
             assert bus.wait_for_name()
-        window("explainsWhatTheServiceAnswers", bus, user, f"{language}.UTF-8", EXPECTED_MOUSE=mouse_line,
-               EXPECTED_ACCESS=access_line, EXPECTED_RESULT=result_line,
-               **({"EXPECTED_MOUSE_AFTER": mouse_after} if mouse_after else {}))
-        sent = result_line in (APPLIED, WINDOW_ROWS["not kept"][7])
-        assert [d.reports for d in devices] == [[DEFAULT_REPORT] if sent else [] for d in devices]
-        # Only what the mouse took is kept.
-        assert (workdir / "state" / "kept-settings").exists() == (result_line == APPLIED)
+        window("explainsWhatTheServiceAnswers", bus, row.user, f"{row.language}.UTF-8",
+               EXPECTED_MOUSE=row.mouse_line, EXPECTED_ACCESS=row.access_line, EXPECTED_RESULT=row.result_line,
+               EXPECTED_ADMINISTRATOR=row.administrator_line.format(defaults), VORLIXD_DEFAULTS_FILE=str(defaults))
+        kept = row.result_line.startswith((APPLIED, PARTLY_TAKEN))
+        # Only a mouse said to have taken the settings has them, and only what a mouse took is kept.
+        assert [d.reports for d in devices] == [[DEFAULT_REPORT] if (kept or row.result_line == NOT_KEPT)
+                                                and not m.fault else [] for m, d in zip(row.mice, devices)]
+        assert (workdir / "state" / "kept-settings").exists() == kept
     finally:
         if authority:
             authority.close()
@@ -213,7 +232,10 @@ ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent
     (EARLIER + "frequency=500\nspeed=3\n", None, [], "No supported mouse was found: nothing was sent.\n", 1, None),
     (EARLIER + "frequency=500\nspeed=3\n", '#VORLIXD_OPTIONS="--speed 2"\nVORLIXD_OPTIONS="--speed 2"\n',
      [Mouse(WIRELESS)], ADMINISTRATOR_LINE, 0, None),
-], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings"])
+    (EARLIER + "frequency=500\nspeed=3\n", 'VORLIXD_OPTIONS="--speed 9"\n', [Mouse(WIRELESS)],
+     "The saved mouse settings were applied.\n", 0, (False, True, True, False, 500, 3)),
+], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings",
+        "administrator's file invalid"])
 def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, saved, options, mice, line,
                                 code, sent):
     _, devices = serve(mice)

@@ -1,0 +1,180 @@
+# SPDX-License-Identifier: MIT
+"""Our own interface over every supported mouse and the settings kept for all of them: what
+configureAndKeep sends, keeps and answers, and how the one reader of the kept file reads it
+for the service and for vorlixd-apply alike."""
+
+import json
+import os
+
+import pytest
+
+from buses import ERROR, MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
+from expected import FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SEND_FAILED, arguments, configure_line, report_for
+from mice import WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse
+from mouse_rig import NO_NODE, SEND_FAILS
+
+KEPT = (False, True, False, True, 250, 4)
+KEPT_LINE = " ".join(arguments(KEPT)) + "\n"  # kept as the options that send them
+EARLIER_LINE = KEPT_LINE.replace("250", "500")
+KEPT_PROPERTY = ('a{sv} 6 "frequency" i 250 "liftOffDetection" b false "remapGestureButton" b true '
+                 '"remapWheelPress" b false "smartScrolling" b true "speed" i 4')
+NOT_KEPT = "鼠标已设置，但无法保存设置。"
+
+
+def keep_line(values):
+    return "设置并保存鼠标：" + " ".join(arguments(values))
+
+
+def keep(bus, values, user=None):
+    """configureAndKeep through busctl: the reply's mice as dicts, or the error busctl printed."""
+    result = bus.client("busctl", "--json=short", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii",
+                        *(str(v).lower() for v in values), user=user)
+    if result.returncode != 0:
+        return result.stderr.strip()
+    return [{key: value["data"] for key, value in mouse.items()} for mouse in json.loads(result.stdout)["data"][0]]
+
+
+# What configureAndKeep leaves in the state folder: the new settings only once a mouse took
+# them, written as a new file that replaces the old one whole (the old inode is untouched).
+@pytest.mark.parametrize("member, mice, values, reply, kept", [
+    ("configureAndKeep", [Mouse(WIRELESS)], KEPT, Reply(None, None), KEPT_LINE),
+    ("configure", [Mouse(WIRELESS)], KEPT, Reply(None, None), EARLIER_LINE),
+    ("configureAndKeep", [Mouse(WIRELESS)], KEPT[:4] + (300, 4),
+     Reply(ERROR + "InvalidValue", FREQUENCY_REFUSED.format(300)), EARLIER_LINE),
+    ("configureAndKeep", [], KEPT, Reply(ERROR + "NoMouse", NO_MOUSE), EARLIER_LINE),
+    ("configureAndKeep", [Mouse(WIRELESS, fault=NO_NODE)], KEPT, Reply(ERROR + "CannotOpen", OPEN_FAILED),
+     EARLIER_LINE),
+    ("configureAndKeep", [Mouse(WIRELESS, fault=SEND_FAILS)], KEPT, Reply(ERROR + "SendFailed", SEND_FAILED),
+     EARLIER_LINE),
+    ("configureAndKeep", [Mouse(WIRELESS)], KEPT, Reply(ERROR + "NotKept", NOT_KEPT), None),
+], ids=["kept", "configure keeps nothing", "refused value", "no mouse", "cannot open", "send fails",
+        "state folder gone"])
+def test_settings_are_kept_only_once_a_mouse_took_them(serve, system_bus, workdir, member, mice, values, reply,
+                                                       kept):
+    daemon, devices = serve(mice)
+    state = workdir / "state"
+    (state / "kept-settings").write_text(EARLIER_LINE)
+    with open(state / "kept-settings") as earlier:
+        if kept is None:
+            (state / "kept-settings").unlink()
+            state.rmdir()
+        interface = MICE if member == "configureAndKeep" else SERVICE
+        assert system_bus.configure(values, "gdbus", member=member, interface=interface) == reply
+        assert earlier.read() == EARLIER_LINE
+    assert sorted(p.name for p in state.glob("*")) == (["kept-settings"] if kept else [])
+    assert kept is None or (state / "kept-settings").read_text() == kept
+    taken = reply == Reply(None, None) or kept is None
+    assert [d.reports for d in devices] == [[report_for(values)] if taken else []] * len(devices)
+    assert daemon.new_lines()[0] == (keep_line(values) if member == "configureAndKeep" else configure_line(values))
+
+
+# Every supported mouse gets the settings, each at the interface discovery would open, and the
+# reply says of each whether it took them; the settings are kept once one did.
+@pytest.mark.parametrize("mice, errors, reports", [
+    ([Mouse(WIRED_COMPACT, serial="B"), Mouse(WIRELESS, serial="A")], ["", ""], [1, 1]),
+    ([Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="B")], ["", ""], [1, 1]),
+    ([Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A")], [""], [1, 0]),
+    ([Mouse(WIRELESS, fault=NO_NODE), Mouse(WIRED_PRO, serial="P")], ["CannotOpen", ""], [0, 1]),
+    ([Mouse(WIRELESS, fault=SEND_FAILS), Mouse(WIRED_PRO, serial="P")], ["SendFailed", ""], [0, 1]),
+], ids=["two products", "same product, two serials", "two interfaces of one mouse", "one cannot be opened",
+        "one did not take them"])
+def test_every_mouse_gets_the_settings(serve, system_bus, workdir, mice, errors, reports):
+    daemon, devices = serve(mice)
+    listed = system_bus.get_property("mice", interface=MICE, user=NOBODY)
+    replied = keep(system_bus, KEPT)
+    # Discovery's order: the wireless receiver first, whatever the system lists first.
+    ranked = sorted(dict.fromkeys((m.product_id != WIRELESS, m.serial or "", m.product) for m in mice),
+                    key=lambda mouse: mouse[0])
+    assert [(m["productName"], m["serialNumber"], m["error"]) for m in replied] == [
+        (product, serial, ERROR + error if error else "") for (_, serial, product), error in zip(ranked, errors)]
+    assert listed.startswith(f"aa{{sv}} {len(errors)} ")
+    assert [len(d.reports) for d in devices] == reports
+    assert all(r == report_for(KEPT) for d in devices for r in d.reports)
+    assert (workdir / "state" / "kept-settings").read_text() == KEPT_LINE
+
+
+def symlink_to_kept(path):
+    (path.parent / "elsewhere").write_text(KEPT_LINE)
+    path.symlink_to(path.parent / "elsewhere")
+
+
+# The kept file is read by one reader for the service and for vorlixd-apply: what keptSettings
+# shows is exactly what a mouse gets when it comes back, and anything but the line the service
+# writes is refused by both. A pipe or a link there is refused at once, never waited on or followed.
+DAMAGED = "保存的设置无法读取或不完整：{}"
+NOT_A_FILE = "保存的设置不是普通文件，已拒绝：{}"
+@pytest.mark.parametrize("content, shown, reason", [
+    (None, False, None),
+    (KEPT_LINE, True, None),
+    (KEPT_LINE[:60] + "\n", False, "不支持的命令行选项： --remap-wh"),
+    (KEPT_LINE.strip(), False, DAMAGED),
+    (KEPT_LINE.replace("\n", " \n"), False, "不支持的命令行选项： "),
+    (" " + KEPT_LINE, False, "不支持的命令行选项： "),
+    (KEPT_LINE.replace(" ", "  ", 1), False, "无法解析布尔值： – 期待值为： true 或 false"),
+    (KEPT_LINE.replace(" ", "\t", 1), False, "不支持的命令行选项： --lift-off-detection\\x09false"),
+    (KEPT_LINE.replace("\n", "\0\n"), False, "无法解析鼠标速度：4\\x00 – 期待值为：1，2，3，4，5"),
+    ("\ufeff" + KEPT_LINE, False, DAMAGED),
+    (" ".join(arguments(KEPT)[2:] + arguments(KEPT)[:2]) + "\n", False, DAMAGED),
+    (KEPT_LINE.replace("--speed 4", "--speed 4 --speed 4"), False, DAMAGED),
+    (KEPT_LINE.replace("--speed 4", "--speed 4 --daemon true"), False, "不支持的命令行选项： --daemon"),
+    (KEPT_LINE.replace("250", "300"), False, FREQUENCY_REFUSED.format(300)),
+    (KEPT_LINE.replace("false", "\x1b[2J", 1), False, "无法解析布尔值：\\x1b[2J – 期待值为： true 或 false"),
+    (KEPT_LINE * 5, False, DAMAGED),
+    (os.mkfifo, False, NOT_A_FILE),
+    (symlink_to_kept, False, NOT_A_FILE),
+], ids=["nothing kept", "kept", "cut short", "no line end", "trailing blank", "leading blank", "doubled blank",
+        "tab", "NUL", "byte-order mark", "options reordered", "an option twice", "an option too many",
+        "refused value", "control bytes", "too long", "pipe", "link"])
+def test_what_is_shown_is_what_is_sent(serve, system_bus, mouse_rig, vorlixd_apply, workdir, content, shown,
+                                       reason):
+    daemon, (mouse,) = serve([Mouse(WIRELESS)])
+    path = workdir / "state" / "kept-settings"
+    if callable(content):
+        content(path)
+    elif content is not None:
+        path.write_bytes(content.encode())
+    assert system_bus.get_property("keptSettings", user=NOBODY, interface=MICE) == (
+        KEPT_PROPERTY if shown else "a{sv} 0")
+    if reason:
+        assert daemon.new_lines() == ["读取保存的设置： ", "已忽略：" + reason.replace("{}", str(path))]
+    else:
+        assert daemon.new_lines() == ["读取保存的设置： " + (KEPT_LINE.strip() if shown else "无")]
+    result = mouse_rig.run([vorlixd_apply], env_extra={"STATE_DIRECTORY": str(path.parent),
+                                                       "VORLIXD_DEFAULTS_FILE": str(workdir / "none")})
+    assert result.returncode == 0
+    assert mouse.reports == ([report_for(KEPT)] if shown else [])
+
+
+def test_forgotten_settings_are_gone(serve, system_bus, workdir):
+    daemon, _ = serve([])
+    (workdir / "state" / "kept-settings").symlink_to(workdir / "state" / "elsewhere")
+    (workdir / "state" / "elsewhere").write_text(KEPT_LINE)
+    for _ in range(2):  # forgetting what is not kept is no failure
+        assert system_bus.configure((), "gdbus", member="forgetKeptSettings", interface=MICE) == Reply(None, None)
+        assert system_bus.get_property("keptSettings", interface=MICE) == "a{sv} 0"
+    assert [p.name for p in (workdir / "state").iterdir()] == ["elsewhere"]  # the link went, not what it named
+    assert daemon.new_lines() == ["忘记保存的设置", "读取保存的设置： 无"] * 2
+
+
+# A user's own service on her session bus keeps in her own state folder.
+@pytest.mark.parametrize("state_home, folder", [(None, ".local/state/vorlixd"), ("xdg", "xdg/vorlixd")],
+                         ids=["default", "XDG_STATE_HOME"])
+def test_a_users_own_service_keeps(mouse_rig, workdir, start_daemon, state_home, folder):
+    home = workdir / "home"
+    home.mkdir()
+    os.chown(home, NOBODY, NOBODY)
+    mouse = mouse_rig.add(0x256F, WIRELESS)
+    mouse_rig.open_to_everyone()
+    bus = Bus(workdir / "session", "session", "", owner=NOBODY)
+    try:
+        environment = {**bus.environment(), "STATE_DIRECTORY": None, "HOME": str(home),
+                       "XDG_STATE_HOME": str(home / state_home) if state_home else None}
+        start_daemon(environment, user=NOBODY)
+        assert bus.wait_for_name(user=NOBODY)
+        assert keep(bus, KEPT, user=NOBODY) == [
+            {"productId": WIRELESS, "productName": "Glide M3", "serialNumber": "", "error": ""}]
+        assert (home / folder / "kept-settings").read_text() == KEPT_LINE
+        assert bus.get_property("keptSettings", user=NOBODY, interface=MICE) == KEPT_PROPERTY
+    finally:
+        bus.close()
+    assert mouse.reports == [report_for(KEPT)]

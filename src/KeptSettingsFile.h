@@ -77,6 +77,11 @@ public:
             throw damaged();
         }
         text.resize(static_cast<size_t>(length));
+        return fromLine(text);
+    }
+
+    // The settings in the text of the file, when it is exactly the line save() writes.
+    MouseSettings fromLine(const std::string& text) const {
         const MouseSettings settings = MouseSettings::fromOptions(words(text));
         if (text != line(settings)) {
             throw damaged();
@@ -127,7 +132,7 @@ public:
 private:
     // The words of a line of plain ASCII, split at each blank; anything else is no line of ours.
     std::vector<std::wstring> words(const std::string& text) const {
-        if (text.back() != '\n' || text.find('\n') != text.size() - 1) {
+        if (text.empty() || text.back() != '\n' || text.find('\n') != text.size() - 1) {
             throw damaged();
         }
         std::vector<std::wstring> result(1);

@@ -41,7 +41,9 @@ public:
         }
         const char* state = std::getenv("XDG_STATE_HOME");
         const char* home = std::getenv("HOME");
-        const std::string base = state != nullptr && state[0] == '/' ? state : std::string(home ? home : "") + "/.local/state";
+        const std::string base = state != nullptr && state[0] == '/'
+                                     ? state
+                                     : std::string(home != nullptr ? home : "") + "/.local/state";
         return KeptSettingsFile(base + "/vorlixd/kept-settings", true);
     }
 
@@ -120,13 +122,10 @@ public:
     // False when settings are still kept. A link there is removed, not followed.
     bool forget() const { return unlink(filePath.c_str()) == 0 || errno == ENOENT; }
 
-    // The one line save() writes.
+    // The one line save() writes: plain ASCII, so each character is one byte.
     static std::string line(const MouseSettings& settings) {
-        std::string text;
-        for (const std::wstring& word : settings.toOptions()) {
-            text += (text.empty() ? "" : " ") + std::string(word.begin(), word.end());
-        }
-        return text + "\n";
+        const std::wstring words = settings.toOptionLine();
+        return std::string(words.begin(), words.end()) + "\n";
     }
 
 private:

@@ -53,9 +53,7 @@ public:
             std::wcout << std::endl << L"已忽略：" << PrintableText::escape(e.getMessage()) << std::endl;
             return QVariantMap();
         }
-        std::wcout << (settings ? QString::fromStdString(KeptSettingsFile::line(*settings)).trimmed().toStdWString()
-                                : std::wstring(L"无"))
-                   << std::endl;
+        std::wcout << (settings ? settings->toOptionLine() : std::wstring(L"无")) << std::endl;
         return settings ? toVariantMap(*settings) : QVariantMap();
     }
 
@@ -64,8 +62,7 @@ public:
                                         bool remapGestureButton, int frequency, int speed) {
         const MouseSettings chosen{liftOffDetection,   smartScrolling, remapWheelPress,
                                    remapGestureButton, frequency,      speed};
-        std::wcout << L"设置并保存鼠标：" << QString::fromStdString(KeptSettingsFile::line(chosen)).trimmed().toStdWString()
-                   << std::endl;
+        std::wcout << L"设置并保存鼠标：" << chosen.toOptionLine() << std::endl;
         PolkitAuthority::whenAllowed(*this, error("NotAllowed"),
                                      [this, chosen](const QDBusMessage& call) { return keepAndSend(call, chosen); });
         return {};
@@ -116,8 +113,7 @@ private:
             return call.createErrorReply(errorOf(failure->outcome), QString::fromStdWString(failure->message));
         }
         if (!kept.save(chosen)) {
-            std::wcout << L"无法保存设置：" << PrintableText::escape(std::wstring(kept.path().begin(), kept.path().end()))
-                       << std::endl;
+            std::wcout << L"无法保存设置：" << QString::fromStdString(kept.path()).toStdWString() << std::endl;
             return call.createErrorReply(error("NotKept"), QStringLiteral("鼠标已设置，但无法保存设置。"));
         }
         return call.createReply(QVariant::fromValue(results));
@@ -142,8 +138,8 @@ private:
 
     // A mouse as the log names it; its name is the mouse's own, so it is escaped.
     static std::wstring label(const Mice::Mouse& mouse) {
-        return L"(0x" + QString::number(mouse.productId, 16).toUpper().toStdWString() + L" " + PrintableText::escape(mouse.productName) + L" " + PrintableText::escape(mouse.serialNumber) +
-               L")";
+        return L"(0x" + QString::number(mouse.productId, 16).toUpper().toStdWString() + L" " +
+               PrintableText::escape(mouse.productName) + L" " + PrintableText::escape(mouse.serialNumber) + L")";
     }
 
     // The names are those of configureAndKeep's arguments.

@@ -10,6 +10,7 @@
 #include <array>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 // The six settings as people and clients give them: the rate in hertz and the speed step, not
@@ -52,12 +53,29 @@ struct MouseSettings {
     // All six as command-line options, in the order of configure's arguments.
     std::vector<std::wstring> toOptions() const {
         const auto flag = [](bool value) { return std::wstring(value ? L"true" : L"false"); };
-        return {CLIParser::OPTION_LIFT_OFF_DETECTION,   flag(liftOffDetection),
-                CLIParser::OPTION_SMART_SCROLLING,      flag(smartScrolling),
-                CLIParser::OPTION_REMAP_WHEEL_PRESS,    flag(remapWheelPress),
-                CLIParser::OPTION_REMAP_GESTURE_BUTTON, flag(remapGestureButton),
-                CLIParser::OPTION_FREQUENCY,            std::to_wstring(frequency),
-                CLIParser::OPTION_SPEED,                std::to_wstring(speed)};
+        const std::pair<std::wstring, std::wstring> options[] = {
+            {CLIParser::OPTION_LIFT_OFF_DETECTION, flag(liftOffDetection)},
+            {CLIParser::OPTION_SMART_SCROLLING, flag(smartScrolling)},
+            {CLIParser::OPTION_REMAP_WHEEL_PRESS, flag(remapWheelPress)},
+            {CLIParser::OPTION_REMAP_GESTURE_BUTTON, flag(remapGestureButton)},
+            {CLIParser::OPTION_FREQUENCY, std::to_wstring(frequency)},
+            {CLIParser::OPTION_SPEED, std::to_wstring(speed)},
+        };
+        std::vector<std::wstring> words;
+        for (const auto& [option, value] : options) {
+            words.push_back(option);
+            words.push_back(value);
+        }
+        return words;
+    }
+
+    // The same, as one line of words separated by blanks.
+    std::wstring toOptionLine() const {
+        std::wstring line;
+        for (const std::wstring& word : toOptions()) {
+            line += (line.empty() ? L"" : L" ") + word;
+        }
+        return line;
     }
 
     // Setting options in the command line's grammar: any of the six, in any order, the last

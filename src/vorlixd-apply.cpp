@@ -23,7 +23,9 @@
 
 namespace {
 
-std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());
+}
 
 // The settings to send, or none; says which and why on the way.
 std::optional<MouseSettings> chooseSettings() {
@@ -82,11 +84,12 @@ int main(int argc, char* argv[]) {
         // interfaces appear too, and are left alone.
         if (!arguments.empty()) {
             const std::string node(arguments[0].begin(), arguments[0].end());
-            mice.erase(std::remove_if(mice.begin(), mice.end(), [&node](const Mice::Mouse& m) { return m.path != node; }),
-                       mice.end());
+            mice.erase(
+                std::remove_if(mice.begin(), mice.end(), [&node](const Mice::Mouse& m) { return m.path != node; }),
+                mice.end());
             if (mice.empty()) {
-                std::wcout << PrintableText::escape(arguments[0]) << L" is not the first interface of a supported mouse: nothing to send."
-                           << std::endl;
+                std::wcout << PrintableText::escape(arguments[0])
+                           << L" is not the first interface of a supported mouse: nothing to send." << std::endl;
                 return CLI::EXIT_CODE_SUCCESS;
             }
         }

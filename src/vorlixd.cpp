@@ -32,7 +32,8 @@ int runDaemon(int& argc, char* argv[]) {
     QCoreApplication qtApplication(argc, argv);
     // Our own interface stands beside the first mouse's on the same object; root's settings
     // are the system's, a user's own service keeps hers in her own state folder.
-    auto* daemon = new MiceService(&qtApplication, getuid() == 0 ? KeptSettingsFile::system() : KeptSettingsFile::user());
+    auto* daemon = new MiceService(&qtApplication,
+                                   getuid() == 0 ? KeptSettingsFile::system() : KeptSettingsFile::user());
     new DBusAdaptor(daemon);
     new MiceAdaptor(daemon);
     QDBusConnection connection = getuid() == 0 ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();

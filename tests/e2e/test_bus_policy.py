@@ -108,8 +108,9 @@ def test_a_caller_that_left_is_refused(policy_bus):
     bus, mouse, daemon = policy_bus
     os.kill(daemon.process.pid, signal.SIGSTOP)
     try:
-        sent = bus.client("dbus-send", "--type=method_call", f"--dest={SERVICE}", OBJECT_PATH, f"{INTERFACE}.configure", "boolean:true",
-                          "boolean:false", "boolean:true", "boolean:true", "int32:500", "int32:2", user=NOBODY)
+        sent = bus.client("dbus-send", "--type=method_call", f"--dest={SERVICE}", OBJECT_PATH,
+                          f"{INTERFACE}.configure", "boolean:true", "boolean:false", "boolean:true", "boolean:true",
+                          "int32:500", "int32:2", user=NOBODY)
     finally:
         os.kill(daemon.process.pid, signal.SIGCONT)
     assert sent.returncode == 0

@@ -176,5 +176,3 @@ def test_calls_outside_the_interface_are_refused_and_serving_goes_on(serve, syst
     assert daemon.new_lines() == []
     assert system_bus.get_property("devicePresent") == "b true"
     assert mouse.reports == []
-
-

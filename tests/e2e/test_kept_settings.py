@@ -103,6 +103,8 @@ def symlink_to_kept(path):
 # writes is refused by both. A pipe or a link there is refused at once, never waited on or followed.
 DAMAGED = "保存的设置无法读取或不完整：{}"
 NOT_A_FILE = "保存的设置不是普通文件，已拒绝：{}"
+
+
 @pytest.mark.parametrize("content, shown, reason", [
     (None, False, None),
     (KEPT_LINE, True, None),

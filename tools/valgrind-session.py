@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""vorlixd under valgrind's memcheck against an emulated mouse: one one-shot run and one
-short daemon session on a private bus, through the success and the failure paths.
+"""vorlixd under valgrind's memcheck against an emulated mouse: one one-shot run, one short
+daemon session on a private bus, through the success and the failure paths, and one run of
+vorlixd-apply sending the settings that session kept.
 
 Run by tools/valgrind-check, under umockdev-wrapper with Debian's python3:
     valgrind-session.py VORLIXD LOG_DIR VALGRIND_ARGS...
@@ -16,7 +17,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 
-from buses import Bus  # noqa: E402
+from buses import MICE, Bus  # noqa: E402
 from expected import arguments, report_for  # noqa: E402
 from mice import VENDOR, WIRELESS  # noqa: E402
 from mouse_rig import SEND_FAILS_ONCE, MouseRig  # noqa: E402
@@ -44,7 +45,8 @@ def one_shot(rig, mouse, vorlixd, memcheck):
 def daemon_session(rig, mouse, vorlixd, memcheck, folder, output):
     # The daemon serves root on the system bus and anyone else on the session bus.
     bus = Bus(folder / "system") if os.geteuid() == 0 else Bus(folder / "session", "session", policy="")
-    daemon = rig.popen([*memcheck("daemon"), vorlixd, "--daemon", "true"], env_extra=bus.environment(),
+    daemon = rig.popen([*memcheck("daemon"), vorlixd, "--daemon", "true"],
+                       env_extra={**bus.environment(), "STATE_DIRECTORY": str(folder)},
                        stdout=output, stderr=subprocess.STDOUT)
     before = len(mouse.reports)
     try:
@@ -53,6 +55,8 @@ def daemon_session(rig, mouse, vorlixd, memcheck, folder, output):
         expect(bus.get_property("deviceName") == 's "Glide M3"', "wrong device name")
         expect(bus.configure(VALID).error is None, "configure failed")
         expect(bus.configure(REFUSED).error is not None, "a refused value was accepted")
+        expect(bus.configure(VALID, member="configureAndKeep", interface=MICE).error is None, "keeping failed")
+        expect(bus.get_property("keptSettings", interface=MICE).startswith("a{sv} 6 "), "nothing was kept")
         mouse.fault = SEND_FAILS_ONCE
         expect(bus.configure(VALID).error is not None, "a failed send was reported as success")
         rig.unplug(mouse)
@@ -60,12 +64,19 @@ def daemon_session(rig, mouse, vorlixd, memcheck, folder, output):
         expect(bus.configure(VALID).error is not None, "configure without a mouse succeeded")
         rig.replug(mouse)
         expect(bus.configure(VALID).error is None, "configure after replugging failed")
-        expect(len(mouse.reports) - before == 2, f"{len(mouse.reports) - before} reports instead of 2")
+        expect(len(mouse.reports) - before == 3, f"{len(mouse.reports) - before} reports instead of 3")
     finally:
         # The daemon has no other way to end; memcheck still writes its leak summary.
         daemon.terminate()
         daemon.wait(timeout=TIMEOUT)
         bus.close()
+
+
+def apply_kept(rig, mouse, vorlixd, memcheck, folder):
+    result = rig.run([*memcheck("apply"), os.path.join(os.path.dirname(vorlixd), "vorlixd-apply")], timeout=TIMEOUT,
+                     env_extra={"STATE_DIRECTORY": str(folder), "VORLIXD_DEFAULTS_FILE": str(folder / "none")})
+    expect(result.returncode == 0, f"vorlixd-apply ended with {result.returncode}: {result.stdout}{result.stderr}")
+    expect(mouse.reports[-1] == report_for(VALID), "vorlixd-apply did not send the kept settings")
 
 
 def main():
@@ -82,7 +93,8 @@ def main():
         with tempfile.TemporaryDirectory(prefix="vorlixd-valgrind-") as folder, \
                 open(log_dir / "daemon.out", "w") as output:
             for run in (lambda: one_shot(rig, mouse, vorlixd, memcheck),
-                        lambda: daemon_session(rig, mouse, vorlixd, memcheck, Path(folder), output)):
+                        lambda: daemon_session(rig, mouse, vorlixd, memcheck, Path(folder), output),
+                        lambda: apply_kept(rig, mouse, vorlixd, memcheck, Path(folder))):
                 try:
                     run()
                 except Unexpected as failure:

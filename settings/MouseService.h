@@ -13,60 +13,93 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <QVector>
 
 #include <functional>
 
 #include <unistd.h>
 
 // The vorlixd service on the system bus, and polkit, which decides for it who may change
-// the mouse. No question waits for its answer: each answer comes later, from the event loop,
+// the mice. No question waits for its answer: each answer comes later, from the event loop,
 // as an outcome for the caller to put into words, and only while `context` still exists.
 class MouseService {
 public:
-    enum class Outcome { Done, NoMouse, CannotOpen, SendFailed, NotKept, NotAllowed, NoAnswer, ServiceMissing, Failed };
+    enum class Outcome {
+        Done,
+        NoMouse,
+        CannotOpen,
+        SendFailed,
+        NotKept,
+        InvalidValue,
+        NotAllowed,
+        NoAnswer,
+        ServiceMissing,
+        Failed
+    };
 
     struct Answer {
         Outcome outcome = Outcome::Done;
         QString detail; // the service's or the bus's own words about a failure
     };
 
-    // What the service knows, read in one call.
+    // A supported mouse as the service lists it. Its name and serial number are the mouse's
+    // own. After an Apply, `outcome` says whether it took the settings (Done) or why not.
     struct Mouse {
-        bool present = false;
+        uint productId = 0;
         QString name;
+        QString serialNumber;
+        Outcome outcome = Outcome::Done;
+    };
+
+    // What the service knows, read in one call.
+    struct Reading {
+        QVector<Mouse> mice;
         QVariantMap kept;
     };
 
     using Permission = PolkitAuthority::Permission;
 
-    static void ask(QObject* context, const std::function<void(const Answer&, const Mouse&)>& answered) {
+    static void ask(QObject* context, const std::function<void(const Answer&, const Reading&)>& answered) {
         QDBusMessage call = QDBusMessage::createMethodCall(
             SERVICE, PATH, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-        call << INTERFACE;
+        call << MICE_INTERFACE;
         send(call, ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) {
             const Answer answer = answerTo(reply);
-            Mouse mouse;
+            Reading reading;
             if (answer.outcome == Outcome::Done) {
                 const auto properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
-                mouse.present = properties.value(QStringLiteral("devicePresent")).toBool();
-                mouse.name = properties.value(QStringLiteral("deviceName")).toString();
-                mouse.kept = qdbus_cast<QVariantMap>(properties.value(QStringLiteral("keptSettings")));
+                reading.mice = miceIn(properties.value(QStringLiteral("mice")));
+                reading.kept = qdbus_cast<QVariantMap>(properties.value(QStringLiteral("keptSettings")));
             }
-            answered(answer, mouse);
+            answered(answer, reading);
         });
     }
 
-    // keep: the service sends the settings again whenever the mouse comes back. askPassword:
-    // the desktop's polkit agent may ask for a password first, which may take minutes.
-    static void apply(const MouseSettings& settings, bool keep, bool askPassword, QObject* context,
-                      const std::function<void(const Answer&)>& answered) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            SERVICE, PATH, INTERFACE, keep ? QStringLiteral("configureAndKeep") : QStringLiteral("configure"));
-        call << settings.liftOffDetection << settings.smartScrolling << settings.remapWheelPress
-             << settings.remapGestureButton << settings.frequency << settings.speed;
+    // Sends the settings to every supported mouse and keeps them; the answer lists each mouse
+    // with what it did. askPassword: the desktop's polkit agent may ask for a password first,
+    // which may take minutes.
+    static void apply(const MouseSettings& settings, bool askPassword, QObject* context,
+                      const std::function<void(const Answer&, const QVector<Mouse>&)>& answered) {
+        QDBusMessage call = withArguments(
+            QDBusMessage::createMethodCall(SERVICE, PATH, MICE_INTERFACE, QStringLiteral("configureAndKeep")),
+            settings);
         call.setInteractiveAuthorizationAllowed(askPassword);
         send(call, askPassword ? PASSWORD_TIMEOUT_MS : ANSWER_TIMEOUT_MS, context,
-             [answered](const QDBusMessage& reply) { answered(answerTo(reply)); });
+             [answered](const QDBusMessage& reply) {
+                 const Answer answer = answerTo(reply);
+                 answered(answer,
+                          answer.outcome == Outcome::Done ? miceIn(reply.arguments().value(0)) : QVector<Mouse>());
+             });
+    }
+
+    // Sends the settings to the first mouse only, through the interface every client of the
+    // service knows, and keeps nothing.
+    static void applyToFirstMouse(const MouseSettings& settings, QObject* context,
+                                  const std::function<void(const Answer&)>& answered) {
+        send(withArguments(
+                 QDBusMessage::createMethodCall(SERVICE, PATH, FIRST_MOUSE_INTERFACE, QStringLiteral("configure")),
+                 settings),
+             ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) { answered(answerTo(reply)); });
     }
 
     // Whether this process may change the settings, asked of polkit for its own bus name as
@@ -86,7 +119,8 @@ public:
 private:
     inline static const QString SERVICE = QStringLiteral("org.vorlix.mouse.vorlixd");
     inline static const QString PATH = QStringLiteral("/org/vorlix/mouse/vorlixd");
-    inline static const QString INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd");
+    inline static const QString MICE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd.Mice");
+    inline static const QString FIRST_MOUSE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd");
     // A live service answers well within this, even when each USB transfer stalls until the
     // kernel gives up on it (5 s).
     static constexpr int ANSWER_TIMEOUT_MS = 30 * 1000;
@@ -103,36 +137,51 @@ private:
                          });
     }
 
-    // The service tells its failures apart only by their messages.
-    static Outcome failure(const QString& message) {
-        static const QMap<QString, Outcome> known = {
-            {QStringLiteral("没有识别到适配的鼠标。"), Outcome::NoMouse},
-            {QStringLiteral("无法打开HID设备。是否以root权限运行？是否连接了设备？"), Outcome::CannotOpen},
-            {QStringLiteral("无法发送功能报文。"), Outcome::SendFailed},
-            {QStringLiteral("鼠标已设置，但无法保存设置。"), Outcome::NotKept}};
-        return known.value(message, Outcome::Failed);
+    static QDBusMessage withArguments(QDBusMessage call, const MouseSettings& settings) {
+        call << settings.liftOffDetection << settings.smartScrolling << settings.remapWheelPress
+             << settings.remapGestureButton << settings.frequency << settings.speed;
+        return call;
+    }
+
+    // The mice property, or configureAndKeep's reply, where `error` names why a mouse did not
+    // take the settings.
+    static QVector<Mouse> miceIn(const QVariant& listed) {
+        QVector<Mouse> mice;
+        for (const QVariantMap& mouse : qdbus_cast<QList<QVariantMap>>(listed)) {
+            const QString error = mouse.value(QStringLiteral("error")).toString();
+            mice.append({mouse.value(QStringLiteral("productId")).toUInt(),
+                         mouse.value(QStringLiteral("productName")).toString(),
+                         mouse.value(QStringLiteral("serialNumber")).toString(),
+                         error.isEmpty() ? Outcome::Done : failure(error)});
+        }
+        return mice;
+    }
+
+    // Failures are told apart by their names alone; their messages are for people.
+    static Outcome failure(const QString& errorName) {
+        static const QMap<QString, Outcome> named = {
+            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.NoMouse"), Outcome::NoMouse},
+            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.CannotOpen"), Outcome::CannotOpen},
+            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.SendFailed"), Outcome::SendFailed},
+            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.NotKept"), Outcome::NotKept},
+            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.InvalidValue"), Outcome::InvalidValue},
+            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.NotAllowed"), Outcome::NotAllowed},
+            // polkit's refusal on the interface every client knows
+            {QDBusError::errorString(QDBusError::AccessDenied), Outcome::NotAllowed},
+            // The call may have reached the service and the mouse: nobody can tell.
+            {QDBusError::errorString(QDBusError::NoReply), Outcome::NoAnswer},
+            {QDBusError::errorString(QDBusError::Timeout), Outcome::NoAnswer},
+            {QDBusError::errorString(QDBusError::TimedOut), Outcome::NoAnswer},
+            {QDBusError::errorString(QDBusError::ServiceUnknown), Outcome::ServiceMissing},
+            {QDBusError::errorString(QDBusError::NoServer), Outcome::ServiceMissing},
+            {QDBusError::errorString(QDBusError::Disconnected), Outcome::ServiceMissing}};
+        return named.value(errorName, Outcome::Failed);
     }
 
     static Answer answerTo(const QDBusMessage& reply) {
         if (reply.type() != QDBusMessage::ErrorMessage) {
             return {};
         }
-        switch (QDBusError(reply).type()) {
-        case QDBusError::AccessDenied:
-            return {Outcome::NotAllowed, reply.errorMessage()};
-        case QDBusError::Failed:
-            return {failure(reply.errorMessage()), reply.errorMessage()};
-        // The call may have reached the service and the mouse: nobody can tell.
-        case QDBusError::NoReply:
-        case QDBusError::Timeout:
-        case QDBusError::TimedOut:
-            return {Outcome::NoAnswer, reply.errorMessage()};
-        case QDBusError::ServiceUnknown:
-        case QDBusError::NoServer:
-        case QDBusError::Disconnected:
-            return {Outcome::ServiceMissing, reply.errorMessage()};
-        default:
-            return {Outcome::Failed, reply.errorMessage()};
-        }
+        return {failure(reply.errorName()), reply.errorMessage()};
     }
 };

@@ -1,37 +1,20 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "MouseSettings.h"
+
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
-#include <QVector>
 
-#include <tuple>
+#include <algorithm>
 
-// The six settings the service sends, with the mouse program's defaults.
-struct MouseSettings {
-    static inline const QVector<int> FREQUENCIES = {125, 250, 500, 1000};
-    static constexpr int FIRST_SPEED_STEP = 1;
-    static constexpr int LAST_SPEED_STEP = 5;
-
-    bool liftOffDetection = true;
-    bool smartScrolling = false;
-    bool remapWheelPress = true;
-    bool remapGestureButton = true;
-    int frequency = 1000;
-    int speed = 3;
-
-    bool operator==(const MouseSettings& other) const {
-        const auto fields = [](const MouseSettings& s) {
-            return std::tie(s.liftOffDetection, s.smartScrolling, s.remapWheelPress, s.remapGestureButton, s.frequency,
-                            s.speed);
-        };
-        return fields(*this) == fields(other);
-    }
-    bool operator!=(const MouseSettings& other) const { return !(*this == other); }
-
+// Settings the window finds saved: those the service keeps, or those an earlier version of
+// the window saved in a file of its own.
+class SavedSettings {
+public:
     // The settings in `values`, named as configureAndKeep names its arguments (the service's
     // keptSettings, or an earlier version's file). A value that is missing or that the mouse
     // would not take keeps its default, and its name is added to `unreadable`.
@@ -58,10 +41,13 @@ struct MouseSettings {
         readFlag(QStringLiteral("smartScrolling"), settings.smartScrolling);
         readFlag(QStringLiteral("remapWheelPress"), settings.remapWheelPress);
         readFlag(QStringLiteral("remapGestureButton"), settings.remapGestureButton);
-        readNumber(QStringLiteral("frequency"), settings.frequency,
-                   [](int value) { return FREQUENCIES.contains(value); });
-        readNumber(QStringLiteral("speed"), settings.speed,
-                   [](int value) { return value >= FIRST_SPEED_STEP && value <= LAST_SPEED_STEP; });
+        readNumber(QStringLiteral("frequency"), settings.frequency, [](int value) {
+            return std::find(MouseSettings::FREQUENCIES.begin(), MouseSettings::FREQUENCIES.end(), value) !=
+                   MouseSettings::FREQUENCIES.end();
+        });
+        readNumber(QStringLiteral("speed"), settings.speed, [](int value) {
+            return value >= MouseSettings::FIRST_SPEED_STEP && value <= MouseSettings::LAST_SPEED_STEP;
+        });
         return settings;
     }
 

@@ -25,7 +25,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-// The settings window: the mouse the service found, the six settings, and Apply. It shows
+// The settings window: the mice the service found, the six settings, and Apply. It shows
 // a WindowState and never waits for the service: answers update the state when they come.
 // The service announces nothing, so it is asked when the window opens, on Refresh and after
 // an Apply; becoming active only asks polkit again, which touches neither service nor mouse.
@@ -50,7 +50,7 @@ public:
 
         auto* mouseForm = new QFormLayout;
         auto* mouseRow = new QHBoxLayout;
-        // A long name is elided to the window's width; the whole line is its tooltip and name.
+        // A long name is elided to the window's width; the whole list is its tooltip and name.
         mouseLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         mouseLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         mouseRow->addWidget(mouseLabel, 1);
@@ -144,12 +144,13 @@ public:
             return;
         }
         const bool askPassword = state.askPassword();
-        MouseService::apply(state.applyStarted(), true, askPassword, this, [this](const WindowState::Answer& answer) {
-            if (state.applyAnswered(answer)) {
-                askService();
-            }
-            showState();
-        });
+        MouseService::apply(state.applyStarted(), askPassword, this,
+                            [this](const WindowState::Answer& answer, const QVector<WindowState::Mouse>& reached) {
+                                if (state.applyAnswered(answer, reached)) {
+                                    askService();
+                                }
+                                showState();
+                            });
         showState();
     }
 
@@ -209,8 +210,8 @@ private:
     }
 
     void askService() {
-        MouseService::ask(this, [this](const WindowState::Answer& answer, const MouseService::Mouse& mouse) {
-            if (const std::optional<MouseSettings> shown = state.serviceAnswered(answer, mouse)) {
+        MouseService::ask(this, [this](const WindowState::Answer& answer, const MouseService::Reading& reading) {
+            if (const std::optional<MouseSettings> shown = state.serviceAnswered(answer, reading)) {
                 showSettings(*shown);
             }
             showState();
@@ -244,11 +245,16 @@ private:
         speedStepLabel->setText(tr("Step %1").arg(speedSlider->value()));
     }
 
+    // One line for each mouse, each cut to the window's width on its own.
     void showMouseLine() {
-        const QString line = state.mouseLine();
-        mouseLabel->setAccessibleName(line);
-        mouseLabel->setToolTip(Qt::convertFromPlainText(line));
-        mouseLabel->setText(mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width()));
+        const QString lines = state.mouseLine();
+        mouseLabel->setAccessibleName(lines);
+        mouseLabel->setToolTip(Qt::convertFromPlainText(lines));
+        QStringList shown;
+        for (const QString& line : lines.split(QLatin1Char('\n'))) {
+            shown << mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width());
+        }
+        mouseLabel->setText(shown.join(QLatin1Char('\n')));
     }
 
     QVector<QWidget*> settingControls() const {

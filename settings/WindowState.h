@@ -6,15 +6,17 @@
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
+#include "SavedSettings.h"
 
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
-// What the settings window knows, and the sentences that say it: the mouse, whether this
-// user may change its settings, which settings the controls show and where they came from,
+// What the settings window knows, and the sentences that say it: the mice, whether this
+// user may change their settings, which settings the controls show and where they came from,
 // a call in flight and the last result. The widgets only show it. Each event replaces what
 // it makes stale, so the lines never contradict one another.
 class WindowState {
@@ -22,6 +24,7 @@ class WindowState {
 
 public:
     using Answer = MouseService::Answer;
+    using Mouse = MouseService::Mouse;
     using Outcome = MouseService::Outcome;
     using Permission = MouseService::Permission;
 
@@ -34,23 +37,22 @@ public:
     // The first answer that can say so decides which settings to show: the settings the
     // service keeps, else those an earlier version saved, else the defaults. Returns them
     // when the controls should show them, that is while nobody has changed the controls.
-    std::optional<MouseSettings> serviceAnswered(const Answer& answer, const MouseService::Mouse& answered) {
+    std::optional<MouseSettings> serviceAnswered(const Answer& answer, const MouseService::Reading& reading) {
         askingMouse = false;
-        mouse = answered;
+        mice = reading.mice;
         mouseAnswer = answer;
-        unopenable = false;
-        administratorOverrides = AdministratorSettings::setAny();
+        administrator = AdministratorSettings::read();
         if (source != Source::Unknown && source != Source::Unread) {
             return std::nullopt;
         }
         QStringList unreadable;
-        const QVariantMap earlier = MouseSettings::readEarlierVersionFile();
+        const QVariantMap earlier = SavedSettings::readEarlierVersionFile();
         const MouseSettings shown = baseline;
-        if (!answered.kept.isEmpty()) {
-            baseline = MouseSettings::read(answered.kept, unreadable);
+        if (!reading.kept.isEmpty()) {
+            baseline = SavedSettings::read(reading.kept, unreadable);
             source = Source::Kept;
         } else if (!earlier.isEmpty()) {
-            baseline = MouseSettings::read(earlier, unreadable);
+            baseline = SavedSettings::read(earlier, unreadable);
             source = unreadable.isEmpty() ? Source::EarlierVersion : Source::DamagedEarlierVersion;
         } else {
             source = answer.outcome == Outcome::Done ? Source::Defaults : Source::Unread;
@@ -92,11 +94,13 @@ public:
     // Whether the service should let polkit ask for a password before it sends.
     bool askPassword() const { return permission == Permission::AfterPassword; }
 
-    // True when the mouse should be asked about again: the mouse took the settings, so the
-    // mouse line must not still say there is none.
-    bool applyAnswered(const Answer& answer) {
+    // `miceReached`: each mouse with what it did, when the service kept the settings. True when
+    // the service should be asked about the mice again: a mouse took the settings or could not
+    // be opened, so the mouse line must not still say there is none.
+    bool applyAnswered(const Answer& answer, const QVector<Mouse>& miceReached) {
         applying = false;
         result = answer;
+        reached = miceReached;
         switch (answer.outcome) {
         case Outcome::Done:
         case Outcome::NotKept:
@@ -104,15 +108,12 @@ public:
             source = answer.outcome == Outcome::Done ? Source::Kept : Source::Sent;
             defaultsShown = false;
             [[fallthrough]];
+        case Outcome::CannotOpen:
         case Outcome::SendFailed:
-            return mouseAnswer.outcome != Outcome::Done || !mouse.present;
+            return mouseAnswer.outcome != Outcome::Done || mice.isEmpty();
         case Outcome::NoMouse:
             mouseAnswer = {};
-            mouse.present = false;
-            return false;
-        case Outcome::CannotOpen:
-            mouseAnswer = {};
-            unopenable = true;
+            mice.clear();
             return false;
         default:
             return false;
@@ -136,15 +137,14 @@ public:
         default:
             return tr("The service could not say which mouse is plugged in.");
         }
-        if (unopenable) {
-            return tr("A supported mouse is plugged in, but it could not be opened.");
-        }
-        if (!mouse.present) {
+        if (mice.isEmpty()) {
             return tr("No supported mouse was found.");
         }
-        // A name is the mouse's to choose: control characters are shown, not obeyed.
-        return mouse.name.isEmpty() ? tr("A supported mouse without a name")
-                                    : QString::fromStdWString(PrintableText::escape(mouse.name.toStdWString()));
+        QStringList lines;
+        for (const Mouse& mouse : mice) {
+            lines << describe(mouse);
+        }
+        return lines.join(QLatin1Char('\n'));
     }
 
     QString accessLine() const {
@@ -178,7 +178,7 @@ public:
         case Source::DamagedEarlierVersion:
             return tr("Showing what could be read of the settings you saved with an earlier version in %1; "
                       "the defaults stand in for the rest. That file is left as it is.")
-                .arg(MouseSettings::earlierVersionFilePath());
+                .arg(SavedSettings::earlierVersionFilePath());
         case Source::Defaults:
             return tr("Showing the defaults: the service keeps no settings yet.");
         case Source::Unread:
@@ -188,10 +188,19 @@ public:
     }
 
     QString administratorLine() const {
-        return administratorOverrides ? tr("The administrator's settings in %1 are sent whenever the mouse comes "
-                                           "back, in place of the settings kept here.")
-                                            .arg(AdministratorSettings::filePath())
-                                      : QString();
+        const QString file = QString::fromStdString(AdministratorSettings::filePath());
+        switch (administrator.state) {
+        case AdministratorSettings::State::Valid:
+            return tr("The administrator's settings in %1 are sent whenever a mouse comes back, in place of the "
+                      "settings kept here.")
+                .arg(file);
+        case AdministratorSettings::State::Invalid:
+            return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead. "
+                      "Reason: %2")
+                .arg(file, printable(QString::fromStdWString(administrator.problem)));
+        default:
+            return QString();
+        }
     }
 
     QString resultLine() const {
@@ -204,24 +213,50 @@ public:
         if (!result) {
             return QString();
         }
-        return result->outcome == Outcome::Done ? tr("The settings were applied and kept.")
-                                                : failureLine(result->outcome);
+        return result->outcome == Outcome::Done ? keptLine(reached) : failureLine(result->outcome);
     }
 
     // The service's own words about the last failure.
     QString resultDetail() const { return result ? result->detail : QString(); }
+
+    // The service kept the settings: what each mouse did with them, when there are several.
+    static QString keptLine(const QVector<Mouse>& reached) {
+        const bool everyMouseTookThem = std::all_of(reached.begin(), reached.end(),
+                                                    [](const Mouse& mouse) { return mouse.outcome == Outcome::Done; });
+        const QString kept = everyMouseTookThem ? tr("The settings were applied and kept.")
+                                                : tr("The settings were kept, but not every mouse took them.");
+        if (reached.size() < 2) {
+            return kept;
+        }
+        QStringList lines = {kept};
+        for (const Mouse& mouse : reached) {
+            switch (mouse.outcome) {
+            case Outcome::Done:
+                lines << tr("%1 took them.").arg(describe(mouse));
+                break;
+            case Outcome::CannotOpen:
+                lines << tr("%1 could not be opened.").arg(describe(mouse));
+                break;
+            default:
+                lines << tr("%1 did not take them.").arg(describe(mouse));
+            }
+        }
+        return lines.join(QLatin1Char('\n'));
+    }
 
     static QString failureLine(Outcome outcome) {
         switch (outcome) {
         case Outcome::NoMouse:
             return tr("No supported mouse was found: nothing was sent.");
         case Outcome::CannotOpen:
-            return tr("The mouse could not be opened: nothing was sent.");
+            return tr("No mouse could be opened: nothing was sent.");
         case Outcome::SendFailed:
-            return tr("The mouse did not take the settings.");
+            return tr("No mouse took the settings.");
         case Outcome::NotKept:
             return tr("The settings were sent, but the service could not keep them: they are lost when the "
                       "mouse goes away.");
+        case Outcome::InvalidValue:
+            return tr("The service refused these settings: nothing was sent.");
         case Outcome::NotAllowed:
             return tr("You may not change the mouse settings: nothing was sent.");
         case Outcome::NoAnswer:
@@ -234,6 +269,20 @@ public:
     }
 
 private:
+    // A mouse as a person tells it from another of the same kind. Its name and serial number
+    // are the mouse's to choose: control characters are shown, not obeyed.
+    static QString describe(const Mouse& mouse) {
+        const QString name = mouse.name.isEmpty() ? tr("A supported mouse without a name") : printable(mouse.name);
+        const QString productId = QStringLiteral("0x") + QString::number(mouse.productId, 16).toUpper();
+        return mouse.serialNumber.isEmpty()
+                   ? tr("%1 (%2)").arg(name, productId)
+                   : tr("%1 (%2, serial number %3)").arg(name, productId, printable(mouse.serialNumber));
+    }
+
+    static QString printable(const QString& text) {
+        return QString::fromStdWString(PrintableText::escape(text.toStdWString()));
+    }
+
     void clearResult() {
         result.reset();
         loginEntryUnchanged = false;
@@ -243,10 +292,9 @@ private:
 
     bool askingMouse = true;
     Answer mouseAnswer;
-    MouseService::Mouse mouse;
-    bool unopenable = false;
+    QVector<Mouse> mice;
     std::optional<Permission> permission;
-    bool administratorOverrides = false;
+    AdministratorSettings administrator;
     Source source = Source::Unknown;
     MouseSettings baseline;
     MouseSettings choice;
@@ -254,5 +302,6 @@ private:
     bool defaultsShown = false;
     bool applying = false;
     std::optional<Answer> result;
+    QVector<Mouse> reached; // each mouse with what it did with the last settings kept
     bool loginEntryUnchanged = false;
 };

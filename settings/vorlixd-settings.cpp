@@ -3,6 +3,7 @@
 #include "LocaleTranslator.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
+#include "SavedSettings.h"
 #include "SettingsWindow.h"
 #include "WindowState.h"
 
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -19,26 +21,47 @@ void finish(const QString& line, int exitCode) {
     QCoreApplication::exit(exitCode);
 }
 
-// What runs at login for "Apply at login": sends the settings the service keeps, or else
-// those an earlier version saved here, without keeping them anew. The administrator's
-// settings, where there are any, are the ones the mouse should have, so then nothing is sent.
+void sent(const MouseService::Answer& answer) {
+    if (answer.outcome == MouseService::Outcome::Done) {
+        finish(QCoreApplication::translate("main", "The saved mouse settings were applied."), 0);
+    } else {
+        finish(WindowState::failureLine(answer.outcome), 1);
+    }
+}
+
+// A mouse that did not take the kept settings is a failure, even when another took them.
+void keptAgain(const MouseService::Answer& answer, const QVector<MouseService::Mouse>& reached) {
+    const bool everyMouseTookThem = std::all_of(reached.begin(), reached.end(), [](const MouseService::Mouse& mouse) {
+        return mouse.outcome == MouseService::Outcome::Done;
+    });
+    if (answer.outcome == MouseService::Outcome::Done && !everyMouseTookThem) {
+        finish(WindowState::keptLine(reached), 1);
+    } else {
+        sent(answer);
+    }
+}
+
+// What runs at login for "Apply at login": sends the settings the service keeps to every
+// mouse, keeping them again, or else those an earlier version saved here to the first mouse,
+// without keeping them. The administrator's valid settings are the ones the mice should have,
+// so then nothing is sent.
 int applySavedSettings(QCoreApplication& application) {
-    if (AdministratorSettings::setAny()) {
+    if (AdministratorSettings::read().state == AdministratorSettings::State::Valid) {
         QTextStream(stdout) << QCoreApplication::translate("main", "The administrator's settings in %1 apply: "
                                                                    "nothing was sent.")
-                                   .arg(AdministratorSettings::filePath())
+                                   .arg(QString::fromStdString(AdministratorSettings::filePath()))
                             << Qt::endl;
         return 0;
     }
     MouseService::ask(
-        QCoreApplication::instance(), [](const MouseService::Answer& answer, const MouseService::Mouse& mouse) {
+        QCoreApplication::instance(), [](const MouseService::Answer& answer, const MouseService::Reading& reading) {
             if (answer.outcome != MouseService::Outcome::Done) {
                 finish(WindowState::failureLine(answer.outcome), 1);
                 return;
             }
-            const QVariantMap saved = mouse.kept.isEmpty() ? MouseSettings::readEarlierVersionFile() : mouse.kept;
+            const QVariantMap saved = reading.kept.isEmpty() ? SavedSettings::readEarlierVersionFile() : reading.kept;
             QStringList unreadable;
-            const MouseSettings settings = MouseSettings::read(saved, unreadable);
+            const MouseSettings settings = SavedSettings::read(saved, unreadable);
             if (saved.isEmpty()) {
                 finish(QCoreApplication::translate("main", "No saved mouse settings: nothing was sent."), 1);
             } else if (!unreadable.isEmpty()) { // half a set must never be sent as if it were whole
@@ -46,17 +69,13 @@ int applySavedSettings(QCoreApplication& application) {
                                                            "was sent.")
                            .arg(unreadable.join(QStringLiteral(", "))),
                        1);
+            } else if (!reading.kept.isEmpty()) {
+                const bool noPasswordPrompt = false;
+                MouseService::apply(settings, noPasswordPrompt, QCoreApplication::instance(), keptAgain);
+            } else if (reading.mice.isEmpty()) { // only the service's own interface names this failure
+                finish(WindowState::failureLine(MouseService::Outcome::NoMouse), 1);
             } else {
-                MouseService::apply(settings, false, false, QCoreApplication::instance(),
-                                    [](const MouseService::Answer& sent) {
-                                        if (sent.outcome == MouseService::Outcome::Done) {
-                                            finish(QCoreApplication::translate("main", "The saved mouse settings were "
-                                                                                       "applied."),
-                                                   0);
-                                        } else {
-                                            finish(WindowState::failureLine(sent.outcome), 1);
-                                        }
-                                    });
+                MouseService::applyToFirstMouse(settings, QCoreApplication::instance(), sent);
             }
         });
     return application.exec();

@@ -122,10 +122,6 @@
         <translation>服务无法说明插着哪只鼠标。</translation>
     </message>
     <message>
-        <source>A supported mouse is plugged in, but it could not be opened.</source>
-        <translation>插着一只受支持的鼠标，但无法打开它。</translation>
-    </message>
-    <message>
         <source>No supported mouse was found.</source>
         <translation>没有找到受支持的鼠标。</translation>
     </message>
@@ -178,10 +174,6 @@
         <translation>显示的是默认值：无法读取服务保存的设置。</translation>
     </message>
     <message>
-        <source>The administrator&apos;s settings in %1 are sent whenever the mouse comes back, in place of the settings kept here.</source>
-        <translation>每当鼠标重新出现时，发送的是管理员在 %1 中的设置，而不是这里保存的设置。</translation>
-    </message>
-    <message>
         <source>Sending the settings…</source>
         <translation>正在发送设置…</translation>
     </message>
@@ -196,14 +188,6 @@
     <message>
         <source>No supported mouse was found: nothing was sent.</source>
         <translation>没有找到受支持的鼠标：未发送任何内容。</translation>
-    </message>
-    <message>
-        <source>The mouse could not be opened: nothing was sent.</source>
-        <translation>无法打开鼠标：未发送任何内容。</translation>
-    </message>
-    <message>
-        <source>The mouse did not take the settings.</source>
-        <translation>鼠标没有接受这些设置。</translation>
     </message>
     <message>
         <source>The settings were sent, but the service could not keep them: they are lost when the mouse goes away.</source>
@@ -224,6 +208,50 @@
     <message>
         <source>The service did not take the settings.</source>
         <translation>服务没有接受这些设置。</translation>
+    </message>
+    <message>
+        <source>The administrator&apos;s settings in %1 are sent whenever a mouse comes back, in place of the settings kept here.</source>
+        <translation>每当有鼠标重新出现时，发送的是管理员在 %1 中的设置，而不是这里保存的设置。</translation>
+    </message>
+    <message>
+        <source>The administrator&apos;s file %1 is invalid and ignored: the kept settings are sent instead. Reason: %2</source>
+        <translation>管理员的文件 %1 无效，已被忽略：改为发送保存的设置。原因：%2</translation>
+    </message>
+    <message>
+        <source>The settings were kept, but not every mouse took them.</source>
+        <translation>设置已保存，但并非每只鼠标都接受了它们。</translation>
+    </message>
+    <message>
+        <source>%1 took them.</source>
+        <translation>%1 接受了这些设置。</translation>
+    </message>
+    <message>
+        <source>%1 could not be opened.</source>
+        <translation>无法打开 %1。</translation>
+    </message>
+    <message>
+        <source>%1 did not take them.</source>
+        <translation>%1 没有接受这些设置。</translation>
+    </message>
+    <message>
+        <source>No mouse could be opened: nothing was sent.</source>
+        <translation>无法打开任何鼠标：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>No mouse took the settings.</source>
+        <translation>没有鼠标接受这些设置。</translation>
+    </message>
+    <message>
+        <source>The service refused these settings: nothing was sent.</source>
+        <translation>服务拒绝了这些设置：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 (%2, serial number %3)</source>
+        <translation>%1 (%2, 序列号 %3)</translation>
     </message>
 </context>
 <context>

@@ -13,9 +13,14 @@
 #include "MouseSettings.h"
 #include "PrintableText.h"
 
+#include <syslog.h>
+
 #include <algorithm>
 #include <chrono>
+#include <codecvt>
+#include <cstdlib>
 #include <iostream>
+#include <locale>
 #include <optional>
 #include <string>
 #include <thread>
@@ -27,25 +32,36 @@ std::wstring wide(const std::string& text) {
     return std::wstring(text.begin(), text.end());
 }
 
+// One line of what it did. udev, which gives every program it runs the event's ACTION, throws
+// their output away, so run by udev it says it in the system log instead (journalctl -t
+// vorlixd-apply); a unit's or a shell's output is read as it is.
+void say(const std::wstring& line) {
+    static const bool runByUdev = std::getenv("ACTION") != nullptr;
+    if (runByUdev) {
+        syslog(LOG_NOTICE, "%s", std::wstring_convert<std::codecvt_utf8<wchar_t>>().to_bytes(line).c_str());
+    } else {
+        std::wcout << line << std::endl;
+    }
+}
+
 // The settings to send, or none; says which and why on the way.
 std::optional<MouseSettings> chooseSettings() {
     const AdministratorSettings administrator = AdministratorSettings::read();
     const std::wstring file = wide(AdministratorSettings::filePath());
     if (administrator.state == AdministratorSettings::State::Valid) {
-        std::wcout << L"Sending the settings of " << file << L"." << std::endl;
+        say(L"Sending the settings of " + file + L".");
         return administrator.settings;
     }
     if (administrator.state == AdministratorSettings::State::Invalid) {
-        std::wcout << L"Ignored " << file << L": " << PrintableText::escape(administrator.problem) << std::endl;
+        say(L"Ignored " + file + L": " + PrintableText::escape(administrator.problem));
     }
     const KeptSettingsFile kept = KeptSettingsFile::system();
     try {
         const std::optional<MouseSettings> settings = kept.load();
-        std::wcout << (settings ? L"Sending the kept settings." : L"No settings are kept: nothing was sent.")
-                   << std::endl;
+        say(settings ? L"Sending the kept settings." : L"No settings are kept: nothing was sent.");
         return settings;
     } catch (const CLIException& e) {
-        std::wcout << L"Ignored: " << PrintableText::escape(e.getMessage()) << L" Nothing was sent." << std::endl;
+        say(L"Ignored: " + PrintableText::escape(e.getMessage()) + L" Nothing was sent.");
         return std::nullopt;
     }
 }
@@ -58,11 +74,11 @@ bool sendWithRetries(const Mice::Mouse& mouse, const Packet& report) {
         const Mice::Result result = Mice::send(mouse, report);
         const std::wstring name = PrintableText::escape(mouse.productName) + L" (" + wide(mouse.path) + L")";
         if (result.outcome == Mice::Outcome::Sent) {
-            std::wcout << L"Sent to " << name << L"." << std::endl;
+            say(L"Sent to " + name + L".");
             return true;
         }
         if (attempt == 5) {
-            std::wcout << L"Not sent to " << name << L": " << result.message << std::endl;
+            say(L"Not sent to " + name + L": " + result.message);
             return false;
         }
         std::this_thread::sleep_for(wait);
@@ -76,7 +92,7 @@ int main(int argc, char* argv[]) {
     try {
         const std::vector<std::wstring> arguments = CLI(argc, argv).arguments();
         if (arguments.size() > 1) {
-            std::wcout << L"Usage: vorlixd-apply [/dev/hidrawN]" << std::endl;
+            say(L"Usage: vorlixd-apply [/dev/hidrawN]");
             return CLI::EXIT_CODE_BAD_CLI_ARGUMENTS;
         }
         std::vector<Mice::Mouse> mice = Mice::list();
@@ -88,13 +104,13 @@ int main(int argc, char* argv[]) {
                 std::remove_if(mice.begin(), mice.end(), [&node](const Mice::Mouse& m) { return m.path != node; }),
                 mice.end());
             if (mice.empty()) {
-                std::wcout << PrintableText::escape(arguments[0])
-                           << L" is not the first interface of a supported mouse: nothing to send." << std::endl;
+                say(PrintableText::escape(arguments[0]) +
+                    L" is not the first interface of a supported mouse: nothing to send.");
                 return CLI::EXIT_CODE_SUCCESS;
             }
         }
         if (mice.empty()) {
-            std::wcout << L"No supported mouse: nothing was sent." << std::endl;
+            say(L"No supported mouse: nothing was sent.");
             return CLI::EXIT_CODE_SUCCESS;
         }
         const std::optional<MouseSettings> settings = chooseSettings();
@@ -108,7 +124,7 @@ int main(int argc, char* argv[]) {
         }
         return allSent ? CLI::EXIT_CODE_SUCCESS : CLI::EXIT_CODE_UNEXPECTED_ERROR;
     } catch (const CLIException& e) {
-        std::wcout << PrintableText::escape(e.getMessage()) << std::endl;
+        say(PrintableText::escape(e.getMessage()));
         return e.getExitCode();
     }
 }

@@ -33,11 +33,11 @@ public:
         return KeptSettingsFile(std::string(folder != nullptr ? folder : VORLIXD_STATE_DIRECTORY) + "/kept-settings");
     }
 
-    // A user's own service keeps under $XDG_STATE_HOME/vorlixd, by default ~/.local/state/vorlixd.
+    // A user's own service keeps under $XDG_STATE_HOME/vorlixd, by default ~/.local/state/vorlixd,
+    // unless systemd names its state folder.
     static KeptSettingsFile user() {
-        const char* folder = std::getenv("STATE_DIRECTORY");
-        if (folder != nullptr) {
-            return KeptSettingsFile(std::string(folder) + "/kept-settings");
+        if (std::getenv("STATE_DIRECTORY") != nullptr) {
+            return system();
         }
         const char* state = std::getenv("XDG_STATE_HOME");
         const char* home = std::getenv("HOME");

@@ -12,6 +12,7 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 #include <QVector>
 
@@ -34,6 +35,7 @@ public:
         NotAllowed,
         NoAnswer,
         ServiceMissing,
+        NoBus,
         Failed
     };
 
@@ -121,6 +123,8 @@ private:
     inline static const QString PATH = QStringLiteral("/org/vorlix/mouse/vorlixd");
     inline static const QString MICE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd.Mice");
     inline static const QString FIRST_MOUSE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd");
+    // Our own name for a system bus that could not be reached, so that no call is sent.
+    inline static const QString NO_BUS = QStringLiteral("org.vorlix.mouse.vorlixd.Error.NoBus");
     // A live service answers well within this, even when each USB transfer stalls until the
     // kernel gives up on it (5 s).
     static constexpr int ANSWER_TIMEOUT_MS = 30 * 1000;
@@ -129,7 +133,15 @@ private:
 
     static void send(const QDBusMessage& call, int timeout, QObject* context,
                      const std::function<void(const QDBusMessage&)>& done) {
-        auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call, timeout), context);
+        const QDBusConnection bus = QDBusConnection::systemBus();
+        // Without a bus a pending call never finishes, so that is answered here, though
+        // still from the event loop like every other answer.
+        if (!bus.isConnected()) {
+            const QDBusMessage noBus = call.createErrorReply(NO_BUS, bus.lastError().message());
+            QTimer::singleShot(0, context, [done, noBus] { done(noBus); });
+            return;
+        }
+        auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, timeout), context);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
                          [done](QDBusPendingCallWatcher* finished) {
                              finished->deleteLater();
@@ -174,7 +186,8 @@ private:
             {QDBusError::errorString(QDBusError::TimedOut), Outcome::NoAnswer},
             {QDBusError::errorString(QDBusError::ServiceUnknown), Outcome::ServiceMissing},
             {QDBusError::errorString(QDBusError::NoServer), Outcome::ServiceMissing},
-            {QDBusError::errorString(QDBusError::Disconnected), Outcome::ServiceMissing}};
+            {QDBusError::errorString(QDBusError::Disconnected), Outcome::NoAnswer}, // the bus went away meanwhile
+            {NO_BUS, Outcome::NoBus}};
         return named.value(errorName, Outcome::Failed);
     }
 

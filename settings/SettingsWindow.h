@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "AutostartEntry.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "WindowState.h"
@@ -55,7 +54,7 @@ public:
         mouseLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         mouseRow->addWidget(mouseLabel, 1);
         auto* refreshButton = new QPushButton(tr("&Refresh"));
-        refreshButton->setAutoDefault(true);
+        refreshButton->setAutoDefault(false); // Enter applies, wherever the focus is
         connect(refreshButton, &QPushButton::clicked, this, &SettingsWindow::refresh);
         auto* refreshAction = new QAction(this);
         refreshAction->setShortcut(QKeySequence::Refresh);
@@ -104,14 +103,6 @@ public:
             connect(box, &QCheckBox::toggled, this, &SettingsWindow::choose);
         }
 
-        auto* loginForm = new QFormLayout;
-        addSetting(loginForm, QString(), applyAtLoginBox,
-                   tr("Sends the kept settings again each time you log in; the service itself sends them "
-                      "whenever the mouse comes back."));
-        layout->addLayout(loginForm);
-        applyAtLoginBox->setChecked(AutostartEntry::exists());
-        connect(applyAtLoginBox, &QCheckBox::toggled, this, &SettingsWindow::setApplyAtLogin);
-
         layout->addWidget(sourceLabel);
         resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(resultLabel);
@@ -122,7 +113,7 @@ public:
         applyButton->setDefault(true);
         defaultsButton = buttons->button(QDialogButtonBox::RestoreDefaults);
         defaultsButton->setText(tr("&Defaults"));
-        defaultsButton->setAutoDefault(true);
+        defaultsButton->setAutoDefault(false);
         connect(applyButton, &QPushButton::clicked, this, &SettingsWindow::apply);
         connect(defaultsButton, &QPushButton::clicked, this, &SettingsWindow::restoreDefaults);
         layout->addWidget(buttons);
@@ -290,16 +281,6 @@ private:
         showState();
     }
 
-    void setApplyAtLogin(bool enabled) {
-        if (AutostartEntry::setEnabled(enabled)) {
-            return;
-        }
-        state.loginEntryFailed();
-        const QSignalBlocker blocker(applyAtLoginBox);
-        applyAtLoginBox->setChecked(!enabled);
-        showState();
-    }
-
     WindowState state;
     QLabel* mouseLabel = new QLabel;
     QLabel* accessLabel = new QLabel;
@@ -311,7 +292,6 @@ private:
     QCheckBox* smartScrollingBox = new QCheckBox(tr("S&mart scrolling"));
     QCheckBox* wheelPressBox = new QCheckBox(tr("Remap &wheel press"));
     QCheckBox* gestureButtonBox = new QCheckBox(tr("Remap &gesture button"));
-    QCheckBox* applyAtLoginBox = new QCheckBox(tr("Apply at l&ogin"));
     QLabel* sourceLabel = new QLabel;
     QLabel* resultLabel = new QLabel;
     QPushButton* applyButton = nullptr;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "AdministratorSettings.h"
-#include "AutostartEntry.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
@@ -79,11 +78,6 @@ public:
         clearResult();
     }
 
-    void loginEntryFailed() {
-        clearResult();
-        loginEntryUnchanged = true;
-    }
-
     // The settings to send: those the controls show now.
     MouseSettings applyStarted() {
         applying = true;
@@ -134,6 +128,8 @@ public:
             return tr("The service did not answer.");
         case Outcome::ServiceMissing:
             return tr("The mouse service is not installed or not reachable.");
+        case Outcome::NoBus:
+            return tr("The system bus cannot be reached, so the mouse service cannot be asked.");
         default:
             return tr("The service could not say which mouse is plugged in.");
         }
@@ -207,9 +203,6 @@ public:
         if (applying) {
             return tr("Sending the settings…");
         }
-        if (loginEntryUnchanged) {
-            return tr("%1 could not be changed.").arg(AutostartEntry::filePath());
-        }
         if (!result) {
             return QString();
         }
@@ -263,6 +256,8 @@ public:
             return tr("The service did not answer: the mouse may or may not have the settings.");
         case Outcome::ServiceMissing:
             return tr("The mouse service is not installed or not reachable: nothing was sent.");
+        case Outcome::NoBus:
+            return tr("The system bus cannot be reached: nothing was sent.");
         default:
             return tr("The service did not take the settings.");
         }
@@ -283,10 +278,7 @@ private:
         return QString::fromStdWString(PrintableText::escape(text.toStdWString()));
     }
 
-    void clearResult() {
-        result.reset();
-        loginEntryUnchanged = false;
-    }
+    void clearResult() { result.reset(); }
 
     enum class Source { Unknown, Kept, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread };
 
@@ -303,5 +295,4 @@ private:
     bool applying = false;
     std::optional<Answer> result;
     QVector<Mouse> reached; // each mouse with what it did with the last settings kept
-    bool loginEntryUnchanged = false;
 };

@@ -2,17 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>AutostartEntry</name>
-    <message>
-        <source>Mouse Settings</source>
-        <translation>鼠标设置</translation>
-    </message>
-    <message>
-        <source>Applies your saved mouse settings</source>
-        <translation>应用已保存的鼠标设置</translation>
-    </message>
-</context>
-<context>
     <name>SettingsWindow</name>
     <message>
         <source>Mouse Settings</source>
@@ -83,20 +72,12 @@
         <translation>重新映射手势键(&amp;G)</translation>
     </message>
     <message>
-        <source>Apply at l&amp;ogin</source>
-        <translation>登录时应用(&amp;O)</translation>
-    </message>
-    <message>
         <source>Sent to the mouse</source>
         <translation>发送给鼠标的设置</translation>
     </message>
     <message>
         <source>How many times a second the mouse reports to the computer.</source>
         <translation>鼠标每秒向电脑报告的次数。</translation>
-    </message>
-    <message>
-        <source>Sends the kept settings again each time you log in; the service itself sends them whenever the mouse comes back.</source>
-        <translation>每次登录时再次发送保存的设置；每当鼠标重新出现时，服务本身也会发送它们。</translation>
     </message>
     <message>
         <source>Step %1</source>
@@ -178,10 +159,6 @@
         <translation>正在发送设置…</translation>
     </message>
     <message>
-        <source>%1 could not be changed.</source>
-        <translation>无法更改 %1。</translation>
-    </message>
-    <message>
         <source>The settings were applied and kept.</source>
         <translation>设置已应用并保存。</translation>
     </message>
@@ -253,6 +230,14 @@
         <source>%1 (%2, serial number %3)</source>
         <translation>%1 (%2, 序列号 %3)</translation>
     </message>
+    <message>
+        <source>The system bus cannot be reached, so the mouse service cannot be asked.</source>
+        <translation>无法连接系统总线，因此无法询问鼠标服务。</translation>
+    </message>
+    <message>
+        <source>The system bus cannot be reached: nothing was sent.</source>
+        <translation>无法连接系统总线：未发送任何内容。</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -265,16 +250,24 @@
         <translation>已保存的鼠标设置已应用。</translation>
     </message>
     <message>
-        <source>Usage: vorlixd-settings [--apply]</source>
-        <translation>用法：vorlixd-settings [--apply]</translation>
-    </message>
-    <message>
         <source>The administrator&apos;s settings in %1 apply: nothing was sent.</source>
         <translation>适用的是管理员在 %1 中的设置：未发送任何内容。</translation>
     </message>
     <message>
         <source>The saved mouse settings could not be read (%1): nothing was sent.</source>
         <translation>无法读取保存的鼠标设置（%1）：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The service sends the settings it keeps whenever a mouse comes back: nothing was sent.</source>
+        <translation>每当鼠标重新出现时，服务会自行发送它保存的设置：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>Usage: vorlixd-settings [--apply | --help]</source>
+        <translation>用法：vorlixd-settings [--apply | --help]</translation>
+    </message>
+    <message>
+        <source>No display to open the window on.</source>
+        <translation>没有可以打开窗口的显示器。</translation>
     </message>
 </context>
 </TS>

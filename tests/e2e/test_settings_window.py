@@ -40,6 +40,7 @@ CHOSEN = (False, True, False, True, 500, 2)  # what appliesChangedSettings choos
 SHOWN_CHOSEN = "false true false true 500 2"
 HOSTILE_NAME = '<h1 style="color:red">Unplug me!</h1><img src=/usr/share/icons/x.png>\x1b[31m'
 LONG_NAME = "Glide " + "M3" * 60
+EARLIER = "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=true\nremapGestureButton=false\n"
 
 
 def earlier_version_file(config_home, text):
@@ -157,6 +158,13 @@ WINDOW_ROWS = {
                             result_line="You may not change the mouse settings: nothing was sent."),
     "name with markup": Row(mice=[Mouse(WIRELESS, product=HOSTILE_NAME)],
                             mouse_line=HOSTILE_NAME.replace("\x1b", "\\x1b") + " (0xC652)"),
+    # The window shows a name as one left-to-right line, whatever its format characters would do.
+    "name with a right-to-left override": Row(mice=[Mouse(WIRELESS, product="Glide \u202eM3 evil\u202c end")],
+                                              mouse_line="Glide \\u202eM3 evil\\u202c end (0xC652)"),
+    "name with marks and an isolate": Row(mice=[Mouse(WIRELESS, product="\u200f\u061c\u2066Glide")],
+                                          mouse_line="\\u200f\\u061c\\u2066Glide (0xC652)"),
+    "name with line separators": Row(mice=[Mouse(WIRELESS, product="Glide\u2028M3\u2029")],
+                                     mouse_line="Glide\\u2028M3\\u2029 (0xC652)"),
     "long name": Row(mice=[Mouse(WIRELESS, product=LONG_NAME)], mouse_line=LONG_NAME + " (0xC652)"),
     "administrator's settings": Row(options='VORLIXD_OPTIONS="--speed 2"\n', administrator_line="The administrator's "
                                     "settings in {} are sent whenever a mouse comes back, in place of the settings "
@@ -194,15 +202,19 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
         bus.close()
 
 
-def test_applied_settings_are_sent_kept_and_sent_again_by_apply(serve, system_bus, window, apply_saved):
+# An earlier version's file beside kept settings: the kept ones are shown, and the login entry
+# of an earlier version leaves sending them to the service.
+def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, window, apply_saved, config_home):
     _, (mouse,) = serve([Mouse(WIRELESS)])
     window("appliesChangedSettings", system_bus)
     assert mouse.reports == [report_for(CHOSEN)]
+    earlier_version_file(config_home, EARLIER + "frequency=250\nspeed=4\n")
     window("opensWithTheSavedSettings", system_bus, EXPECTED_SOURCE="Showing the settings the service keeps for the "
            "mouse.", EXPECTED_SHOWN=SHOWN_CHOSEN)
     assert mouse.reports == [report_for(CHOSEN)]  # neither opening nor Defaults sends anything
-    assert apply_saved(system_bus) == ("The saved mouse settings were applied.\n", 0)
-    assert mouse.reports == [report_for(CHOSEN)] * 2
+    assert apply_saved(system_bus) == ("The service sends the settings it keeps whenever a mouse comes back: nothing "
+                                       "was sent.\n", 0)
+    assert mouse.reports == [report_for(CHOSEN)]
 
 
 def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(serve, system_bus, window, config_home):
@@ -217,7 +229,6 @@ def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(ser
     assert file.read_text() == before and mouse.reports == []
 
 
-EARLIER = "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=true\nremapGestureButton=false\n"
 ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent.\n"
 
 
@@ -234,16 +245,19 @@ ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent
      [Mouse(WIRELESS)], ADMINISTRATOR_LINE, 0, None),
     (EARLIER + "frequency=500\nspeed=3\n", 'VORLIXD_OPTIONS="--speed 9"\n', [Mouse(WIRELESS)],
      "The saved mouse settings were applied.\n", 0, (False, True, True, False, 500, 3)),
+    (EARLIER + "frequency=500\nspeed=3\n", None, [Mouse(WIRELESS)],
+     "The system bus cannot be reached: nothing was sent.\n", 1, None),
 ], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings",
-        "administrator's file invalid"])
-def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, saved, options, mice, line,
-                                code, sent):
+        "administrator's file invalid", "no bus"])
+def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, request, saved, options, mice,
+                                line, code, sent):
     _, devices = serve(mice)
     if saved:
         earlier_version_file(config_home, saved)
     defaults = workdir / "defaults"
     defaults.write_text(options or '#VORLIXD_OPTIONS=""\n')
-    assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults)) == (line.format(defaults), code)
+    no_bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/no-bus"} if "no bus" in request.node.name else {}
+    assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults), **no_bus) == (line.format(defaults), code)
     assert [d.reports for d in devices] == [[report_for(sent)] if sent else [] for d in devices]
 
 
@@ -275,14 +289,18 @@ def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
     assert "Rejected" not in (workdir / "system" / "system.log").read_text()
 
 
-@pytest.mark.parametrize("autostart, written", [("folder", True), ("file", False)], ids=["written", "unwritable"])
-def test_apply_at_login(serve, system_bus, window, config_home, autostart, written):
-    serve([Mouse(WIRELESS)])
-    if autostart == "file":
-        (config_home / "autostart").write_text("")
-    window("applyAtLoginWritesAnAutostartEntry", system_bus,
-           AUTOSTART_ENTRY=str(config_home / "autostart" / "vorlixd-settings.desktop"),
-           EXPECTED_WRITTEN=str(written).lower())
+# The arguments are read before a display is needed: none is given here.
+@pytest.mark.parametrize("arguments, output, code", [
+    (["--help"], "Usage: vorlixd-settings [--apply | --help]\n", 0),
+    (["--bogus"], "Usage: vorlixd-settings [--apply | --help]\n", 2),
+    (["--apply", "--help"], "Usage: vorlixd-settings [--apply | --help]\n", 2),
+    ([], "No display to open the window on.\n", 1),
+], ids=["help", "unknown argument", "two arguments", "no display"])
+def test_arguments_without_a_display(arguments, output, code):
+    environment = {k: v for k, v in plain_environment().items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    result = subprocess.run([SETTINGS, *arguments], capture_output=True, text=True, timeout=60,
+                            env={**environment, "LANG": "C.UTF-8"})
+    assert (result.stdout + result.stderr, result.returncode) == (output, code)
 
 
 def test_every_control_is_reachable_by_tab(serve, system_bus, window):

@@ -238,6 +238,22 @@
         <source>The system bus cannot be reached: nothing was sent.</source>
         <translation>无法连接系统总线：未发送任何内容。</translation>
     </message>
+    <message>
+        <source>Showing the defaults; they are not sent yet.</source>
+        <translation>显示的是默认值，尚未发送。</translation>
+    </message>
+    <message>
+        <source>Whether the service kept the settings shown is unknown: press Refresh to see what it keeps.</source>
+        <translation>不知道服务是否保存了所显示的设置：按“刷新”即可查看它保存的设置。</translation>
+    </message>
+    <message>
+        <source>Changed, not applied yet.</source>
+        <translation>已更改，尚未应用。</translation>
+    </message>
+    <message>
+        <source>Showing the settings you saved with an earlier version; the service does not keep them.</source>
+        <translation>显示的是您用早期版本保存的设置；服务并未保存它们。</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

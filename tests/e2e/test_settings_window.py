@@ -15,7 +15,7 @@ from pathlib import Path
 
 import pytest
 
-from buses import NOBODY, Bus, as_user
+from buses import MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, as_user
 from expected import report_for
 from mice import DEFAULT_REPORT, WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse, plug
 from mouse_rig import NO_NODE, SEND_FAILS
@@ -265,6 +265,9 @@ def test_refresh_shows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_e
     serve([])
     with scene_that_waits("refreshShowsAMouseThatArrived", user_environment(system_bus)) as go_on:
         plug(mouse_rig, [Mouse(WIRELESS)])
+        kept = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii", "false",
+                                 "false", "false", "true", "250", "4")
+        assert kept.returncode == 0, kept.stderr
         go_on()
 
 

@@ -130,16 +130,20 @@ private slots:
         QCOMPARE(text("source"), QString("Showing the defaults: press Apply to send and keep them."));
     }
 
-    // The mouse is plugged in while the window is open; Refresh asks the service again and
-    // the failed Apply from before no longer stands.
+    // The mouse is plugged in and another client keeps settings while the window is open;
+    // Refresh asks the service again: the failed Apply from before no longer stands, and every
+    // control but the one changed here shows what the service keeps now.
     void refreshShowsAMouseThatArrived() {
         QTRY_COMPARE(text("mouse"), QString("No supported mouse was found."));
         press(Qt::Key_A, Qt::AltModifier);
         QTRY_COMPARE(text("result"), QString("No supported mouse was found: nothing was sent."));
+        press(Qt::Key_M, Qt::AltModifier);
         waitForTheTest();
         press(Qt::Key_R, Qt::AltModifier);
         QTRY_COMPARE(text("mouse"), QString("Glide M3 (0xC652)"));
         QCOMPARE(text("result"), QString());
+        QTRY_COMPARE(shownSettings(), QString("false true false true 250 4"));
+        QCOMPARE(text("source"), QString("Changed, not applied yet: press Apply to send and keep what is shown."));
     }
 
     // The service is stopped: the window still takes keys and shows the call in flight,
@@ -151,10 +155,13 @@ private slots:
         press(Qt::Key_A, Qt::AltModifier);
         QTRY_COMPARE(text("result"), QString("Sending the settings…"));
         QVERIFY(!control<QPushButton>("Apply")->isEnabled());
+        QCOMPARE(text("source"), QString("Changed, not applied yet."));
         waitForTheTest();
         QTRY_COMPARE(text("result"),
                      QString("The service did not answer: the mouse may or may not have the settings."));
         QTRY_COMPARE(text("mouse"), QString("The service did not answer."));
+        QCOMPARE(text("source"), QString("Whether the service kept the settings shown is unknown: press Refresh to "
+                                         "see what it keeps."));
         QVERIFY(control<QPushButton>("Apply")->isEnabled());
     }
 

@@ -150,6 +150,9 @@ WINDOW_ROWS = {
                                          result_line="No mouse took the settings."),
     "no service": Row(service=None, mouse_line=MISSING,
                       result_line="The mouse service is not installed or not reachable: nothing was sent."),
+    "no bus": Row(service="no bus",
+                  mouse_line="The system bus cannot be reached, so the mouse service cannot be asked.",
+                  result_line="The system bus cannot be reached: nothing was sent."),
     "not kept": Row(state="missing", result_line=NOT_KEPT),
     "polkit says no": Row(service="shipped", user=NOBODY, answer="no", access_line=NOT_ALLOWED, result_line=""),
     "polkit asks for a password": Row(service="shipped", user=NOBODY, answer="challenge",
@@ -185,10 +188,11 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
     defaults = workdir / "defaults"
     defaults.write_text(row.options or '#VORLIXD_OPTIONS=""\n')
     try:
-        if row.service:
+        if row.service in ("open", "shipped"):
             start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / row.state)})
             assert bus.wait_for_name()
-        window("explainsWhatTheServiceAnswers", bus, row.user, f"{row.language}.UTF-8",
+        no_bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/no-bus"} if row.service == "no bus" else {}
+        window("explainsWhatTheServiceAnswers", bus, row.user, f"{row.language}.UTF-8", **no_bus,
                EXPECTED_MOUSE=row.mouse_line, EXPECTED_ACCESS=row.access_line, EXPECTED_RESULT=row.result_line,
                EXPECTED_ADMINISTRATOR=row.administrator_line.format(defaults), VORLIXD_DEFAULTS_FILE=str(defaults))
         kept = row.result_line.startswith((APPLIED, PARTLY_TAKEN))

@@ -226,8 +226,11 @@ private:
         }
         sourceLabel->setText(state.sourceLine());
         resultLabel->setText(state.resultLine());
-        const QString detail = state.resultDetail();
-        resultLabel->setToolTip(detail.isEmpty() ? QString() : Qt::convertFromPlainText(detail));
+        for (const auto& [label, detail] : {qMakePair(resultLabel, state.resultDetail()),
+                                            qMakePair(administratorLabel, state.administratorDetail())}) {
+            label->setToolTip(detail.isEmpty() ? QString() : Qt::convertFromPlainText(detail));
+            label->setAccessibleDescription(detail);
+        }
         for (QWidget* control : settingControls()) {
             control->setEnabled(state.controlsEnabled());
         }

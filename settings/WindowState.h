@@ -210,9 +210,8 @@ public:
                       "settings kept here.")
                 .arg(file);
         case AdministratorSettings::State::Invalid:
-            return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead. "
-                      "Reason: %2")
-                .arg(file, printable(QString::fromStdWString(administrator.problem)));
+            return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead.")
+                .arg(file);
         default:
             return QString();
         }
@@ -228,8 +227,20 @@ public:
         return result->outcome == Outcome::Done ? keptLine(reached) : failureLine(result->outcome);
     }
 
-    // The service's own words about the last failure.
-    QString resultDetail() const { return result ? result->detail : QString(); }
+    // Why the administrator's file is invalid, in the words of the command line's parser,
+    // which speaks Chinese only: a detail beside the line, not the line itself.
+    QString administratorDetail() const {
+        if (administrator.state != AdministratorSettings::State::Invalid) {
+            return QString();
+        }
+        return tr("Reason, as the command line gives it: %1")
+            .arg(printable(QString::fromStdWString(administrator.problem)));
+    }
+
+    // The service's or the bus's own words about the last failure, offered as a detail.
+    QString resultDetail() const {
+        return result && !result->detail.isEmpty() ? tr("Details: %1").arg(result->detail) : QString();
+    }
 
     // The service kept the settings: what each mouse did with them, when there are several.
     static QString keptLine(const QVector<Mouse>& reached) {

@@ -191,10 +191,6 @@
         <translation>每当有鼠标重新出现时，发送的是管理员在 %1 中的设置，而不是这里保存的设置。</translation>
     </message>
     <message>
-        <source>The administrator&apos;s file %1 is invalid and ignored: the kept settings are sent instead. Reason: %2</source>
-        <translation>管理员的文件 %1 无效，已被忽略：改为发送保存的设置。原因：%2</translation>
-    </message>
-    <message>
         <source>The settings were kept, but not every mouse took them.</source>
         <translation>设置已保存，但并非每只鼠标都接受了它们。</translation>
     </message>
@@ -253,6 +249,18 @@
     <message>
         <source>Showing the settings you saved with an earlier version; the service does not keep them.</source>
         <translation>显示的是您用早期版本保存的设置；服务并未保存它们。</translation>
+    </message>
+    <message>
+        <source>The administrator&apos;s file %1 is invalid and ignored: the kept settings are sent instead.</source>
+        <translation>管理员的文件 %1 无效，已被忽略：改为发送保存的设置。</translation>
+    </message>
+    <message>
+        <source>Reason, as the command line gives it: %1</source>
+        <translation>原因（命令行的原话）：%1</translation>
+    </message>
+    <message>
+        <source>Details: %1</source>
+        <translation>详细信息：%1</translation>
     </message>
 </context>
 <context>

@@ -174,7 +174,7 @@ WINDOW_ROWS = {
                                     "kept here."),
     "administrator's file invalid": Row(options='VORLIXD_OPTIONS="--speed 9"\n', administrator_line="The "
                                         "administrator's file {} is invalid and ignored: the kept settings are sent "
-                                        "instead. Reason: 无法解析鼠标速度：9 – 期待值为：1，2，3，4，5"),
+                                        "instead."),
     "no mouse, in Chinese": Row(mice=[], mouse_line="没有找到受支持的鼠标。",
                                 result_line="没有找到受支持的鼠标：未发送任何内容。", language="zh_CN"),
 }

@@ -96,6 +96,7 @@ private slots:
         QTRY_COMPARE(text("mouse"), expected("EXPECTED_MOUSE"));
         QTRY_COMPARE(text("access"), expected("EXPECTED_ACCESS"));
         QCOMPARE(text("administrator"), expected("EXPECTED_ADMINISTRATOR"));
+        QCOMPARE(window->findChild<QLabel*>("mouse")->toolTip(), Qt::convertFromPlainText(expected("EXPECTED_MOUSE")));
         press(Qt::Key_Return);
         QTRY_COMPARE(text("result"), expected("EXPECTED_RESULT"));
         QTRY_COMPARE(text("mouse"), expected("EXPECTED_MOUSE"));

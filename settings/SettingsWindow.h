@@ -6,6 +6,7 @@
 #include "WindowState.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -18,11 +19,15 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStyle>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
 
 // The settings window: the mice the service found, the six settings, and Apply. It shows
 // a WindowState and never waits for the service: answers update the state when they come.
@@ -45,7 +50,16 @@ public:
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(label != mouseLabel);
         }
-        auto* layout = new QVBoxLayout(this);
+        // Maximised, the window keeps its rows together: the page grows to a readable width,
+        // centred, and the room below the settings stays empty.
+        auto* page = new QWidget;
+        page->setMaximumWidth(MOST_WIDTH * 3 / 2);
+        auto* pageLayout = new QHBoxLayout(this);
+        pageLayout->setContentsMargins(0, 0, 0, 0);
+        pageLayout->addStretch(1);
+        pageLayout->addWidget(page, 1000);
+        pageLayout->addStretch(1);
+        auto* layout = new QVBoxLayout(page);
 
         auto* mouseForm = new QFormLayout;
         auto* mouseRow = new QHBoxLayout;
@@ -68,6 +82,7 @@ public:
 
         auto* settingsBox = new QGroupBox(tr("Sent to the mouse"));
         auto* settingsForm = new QFormLayout(settingsBox);
+        frequencyBox->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
         for (int frequency : MouseSettings::FREQUENCIES) {
             frequencyBox->addItem(tr("%1 Hz").arg(frequency), frequency);
         }
@@ -96,7 +111,24 @@ public:
                    tr("Whether the mouse remaps a press on the wheel; the mouse chooses the function."));
         addSetting(settingsForm, QString(), gestureButtonBox,
                    tr("Whether the mouse remaps the gesture button; the mouse chooses the function."));
-        layout->addWidget(settingsBox);
+        // The settings scroll when the screen is too low for them (twice the scale on a small
+        // screen); the focus takes the view along, so every control stays reachable by keyboard.
+        auto* settingsColumn = new QWidget;
+        auto* settingsColumnLayout = new QVBoxLayout(settingsColumn);
+        settingsColumnLayout->setContentsMargins(0, 0, 0, 0);
+        settingsColumnLayout->addWidget(settingsBox);
+        settingsColumnLayout->addStretch(1);
+        settingsArea->setWidget(settingsColumn);
+        settingsArea->setWidgetResizable(true);
+        settingsArea->setFrameShape(QFrame::NoFrame);
+        settingsArea->setFocusPolicy(Qt::NoFocus); // the controls in it take the focus
+        settingsArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(qApp, &QApplication::focusChanged, settingsArea, [this](QWidget*, QWidget* now) {
+            if (now && settingsArea->isAncestorOf(now)) {
+                settingsArea->ensureWidgetVisible(now);
+            }
+        });
+        layout->addWidget(settingsArea, 1);
         connect(frequencyBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
         connect(speedSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
         for (QCheckBox* box : {liftOffBox, smartScrollingBox, wheelPressBox, gestureButtonBox}) {
@@ -121,6 +153,7 @@ public:
         showSettings(MouseSettings());
         askService();
         askPermission();
+        fitToScreen(layout->contentsMargins().left() + layout->contentsMargins().right());
     }
 
     void refresh() {
@@ -175,11 +208,25 @@ protected:
     }
 
 private:
+    // Opens at most half as wide as a 1280 pixels wide screen at scale 1 and never beyond the
+    // screen, as high as the settings need at that width where the screen allows: the rest
+    // scrolls.
+    void fitToScreen(int settingsMargins) {
+        const QRect available = screen()->availableGeometry();
+        const int width = std::min(MOST_WIDTH, available.width());
+        const int height = sizeHint().height() - settingsArea->sizeHint().height() +
+                           settingsArea->widget()->heightForWidth(width - settingsMargins);
+        resize(width, std::min(height, available.height()));
+    }
+
+    static constexpr int MOST_WIDTH = 640;
+
     // A labelled control (shown inside `shown` where that is given) with its one-line
     // explanation underneath; the label's mnemonic moves the focus to the control itself.
     void addSetting(QFormLayout* form, const QString& label, QWidget* control, const QString& explanation,
                     QWidget* shown = nullptr) {
         auto* text = new QLabel(explanation);
+        text->setWordWrap(true);
         QFont small = text->font();
         small.setPointSizeF(small.pointSizeF() * 0.9);
         text->setFont(small);
@@ -299,4 +346,5 @@ private:
     QLabel* resultLabel = new QLabel;
     QPushButton* applyButton = nullptr;
     QPushButton* defaultsButton = nullptr;
+    QScrollArea* settingsArea = new QScrollArea;
 };

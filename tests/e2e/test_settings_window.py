@@ -315,10 +315,11 @@ def test_every_control_is_reachable_by_tab(serve, system_bus, window):
     window("everyControlIsReachableByTabAndNamed", system_bus)
 
 
+@pytest.mark.parametrize("scale", ["1", "2"])
 @pytest.mark.parametrize("language", ["en", "zh_CN"])
-def test_screenshot_in_each_language(serve, system_bus, window, language):
+def test_screenshot_in_each_language(serve, system_bus, window, language, scale):
     serve([Mouse(WIRELESS)])
     SCREENSHOTS.mkdir(exist_ok=True)
-    path = SCREENSHOTS / f"settings-window-{language}.png"
-    window("screenshot", system_bus, language=f"{language}.UTF-8", SCREENSHOT=str(path))
-    assert path.stat().st_size > 0
+    path = SCREENSHOTS / f"settings-window-{language}-scale{scale}"
+    window("screenshot", system_bus, language=f"{language}.UTF-8", SCREENSHOT=str(path), QT_SCALE_FACTOR=scale)
+    assert path.with_name(path.name + ".png").stat().st_size > 0

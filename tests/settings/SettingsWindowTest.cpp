@@ -191,10 +191,24 @@ private slots:
                                        "Refresh", "Remap gesture button", "Remap wheel press", "Smart scrolling"}));
     }
 
-    // SCREENSHOT: where the picture of the window goes, once the service has answered.
+    // SCREENSHOT: where the pictures of the window go, once the service has answered: as it
+    // opens, which is at most 640 pixels wide at scale 1 (half the screen of the test) and
+    // within the screen at any scale with every control in view once it has the focus, and
+    // as large as the screen.
     void screenshot() {
         QTRY_COMPARE(text("mouse"), QString("Glide M3 (0xC652)"));
-        QVERIFY(window->grab().save(expected("SCREENSHOT")));
+        const QRect screen = window->screen()->availableGeometry();
+        QVERIFY(window->width() <= 640 && screen.contains(window->geometry()));
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->focusPolicy() & Qt::TabFocus && control->isVisibleTo(window.get())) {
+                control->setFocus();
+                QTRY_VERIFY2(!control->visibleRegion().isEmpty(), qPrintable(accessibleName(control)));
+            }
+        }
+        QVERIFY(window->grab().save(expected("SCREENSHOT") + ".png"));
+        window->setGeometry(screen);
+        QTRY_COMPARE(window->size(), screen.size());
+        QVERIFY(window->grab().save(expected("SCREENSHOT") + "-maximised.png"));
     }
 };
 

@@ -126,12 +126,16 @@ def apply_saved(user_environment):
     return run
 
 
-# Each row: the mice, the bus policy (None: no service), who runs the window and what polkit
-# answers them (None: no polkit), the service's state folder, the administrator's options, the
-# lines the window shows and its language.
+NO_SETTINGS_YET = "Showing the defaults: the service keeps no settings yet."
+UNREAD = "Showing the defaults: the settings the service keeps could not be read."
+# Each row: the mice, the bus policy (None: no service; "no bus": none reachable), who runs the
+# window and what polkit answers them (None: no polkit), the service's state folder, the
+# administrator's options, the lines the window shows (the source line before Apply) and its
+# language.
 Row = namedtuple("Row", "mice service user answer state options mouse_line access_line administrator_line "
-                 "result_line language", defaults=([Mouse(WIRELESS)], "open", None, None, "state", None, M3, "", "",
-                                                   APPLIED, "C"))
+                 "result_line source_line language",
+                 defaults=([Mouse(WIRELESS)], "open", None, None, "state", None, M3, "", "", APPLIED, NO_SETTINGS_YET,
+                           "C"))
 WINDOW_ROWS = {
     "applied": Row(),
     "no mouse": Row(mice=[], mouse_line=NO_MOUSE, result_line="No supported mouse was found: nothing was sent."),
@@ -148,9 +152,9 @@ WINDOW_ROWS = {
         result_line=f"{PARTLY_TAKEN}\n{M3} could not be opened.\nGlide Mini (0xC655) took them."),
     "send failed, told by its name": Row(mice=[Mouse(WIRELESS, fault=SEND_FAILS)],
                                          result_line="No mouse took the settings."),
-    "no service": Row(service=None, mouse_line=MISSING,
+    "no service": Row(service=None, mouse_line=MISSING, source_line=UNREAD,
                       result_line="The mouse service is not installed or not reachable: nothing was sent."),
-    "no bus": Row(service="no bus",
+    "no bus": Row(service="no bus", source_line=UNREAD,
                   mouse_line="The system bus cannot be reached, so the mouse service cannot be asked.",
                   result_line="The system bus cannot be reached: nothing was sent."),
     "not kept": Row(state="missing", result_line=NOT_KEPT),
@@ -176,7 +180,8 @@ WINDOW_ROWS = {
                                         "administrator's file {} is invalid and ignored: the kept settings are sent "
                                         "instead."),
     "no mouse, in Chinese": Row(mice=[], mouse_line="没有找到受支持的鼠标。",
-                                result_line="没有找到受支持的鼠标：未发送任何内容。", language="zh_CN"),
+                                result_line="没有找到受支持的鼠标：未发送任何内容。",
+                                source_line="显示的是默认值：服务尚未保存任何设置。", language="zh_CN"),
 }
 
 
@@ -192,10 +197,14 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
             start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / row.state)})
             assert bus.wait_for_name()
         no_bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/no-bus"} if row.service == "no bus" else {}
+        kept = row.result_line.startswith((APPLIED, PARTLY_TAKEN))
+        source_after = ("Showing the settings the service keeps for the mouse." if kept else
+                        "Showing the settings last sent; the service did not keep them." if row.result_line == NOT_KEPT
+                        else row.source_line)
         window("explainsWhatTheServiceAnswers", bus, row.user, f"{row.language}.UTF-8", **no_bus,
                EXPECTED_MOUSE=row.mouse_line, EXPECTED_ACCESS=row.access_line, EXPECTED_RESULT=row.result_line,
-               EXPECTED_ADMINISTRATOR=row.administrator_line.format(defaults), VORLIXD_DEFAULTS_FILE=str(defaults))
-        kept = row.result_line.startswith((APPLIED, PARTLY_TAKEN))
+               EXPECTED_ADMINISTRATOR=row.administrator_line.format(defaults), VORLIXD_DEFAULTS_FILE=str(defaults),
+               EXPECTED_SOURCE=row.source_line, EXPECTED_SOURCE_AFTER=source_after)
         # Only a mouse said to have taken the settings has them, and only what a mouse took is kept.
         assert [d.reports for d in devices] == [[DEFAULT_REPORT] if (kept or row.result_line == NOT_KEPT)
                                                 and not m.fault else [] for m, d in zip(row.mice, devices)]
@@ -269,8 +278,8 @@ def test_refresh_shows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_e
     serve([])
     with scene_that_waits("refreshShowsAMouseThatArrived", user_environment(system_bus)) as go_on:
         plug(mouse_rig, [Mouse(WIRELESS)])
-        kept = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii", "false",
-                                 "false", "false", "true", "250", "4")
+        kept = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii", "true",
+                                 "false", "true", "false", "250", "4")
         assert kept.returncode == 0, kept.stderr
         go_on()
 

@@ -90,16 +90,19 @@ private slots:
 
     void cleanup() { window.reset(); }
 
-    // EXPECTED_MOUSE, EXPECTED_ACCESS, EXPECTED_ADMINISTRATOR and EXPECTED_RESULT: the lines
-    // before and after Enter, which applies from wherever the focus starts.
+    // EXPECTED_MOUSE, EXPECTED_ACCESS, EXPECTED_ADMINISTRATOR, EXPECTED_SOURCE and
+    // EXPECTED_RESULT: the lines before and after Enter, which applies from wherever the focus
+    // starts; EXPECTED_SOURCE_AFTER: the source line then.
     void explainsWhatTheServiceAnswers() {
         QTRY_COMPARE(text("mouse"), expected("EXPECTED_MOUSE"));
         QTRY_COMPARE(text("access"), expected("EXPECTED_ACCESS"));
         QCOMPARE(text("administrator"), expected("EXPECTED_ADMINISTRATOR"));
+        QCOMPARE(text("source"), expected("EXPECTED_SOURCE"));
         QCOMPARE(window->findChild<QLabel*>("mouse")->toolTip(), Qt::convertFromPlainText(expected("EXPECTED_MOUSE")));
         press(Qt::Key_Return);
         QTRY_COMPARE(text("result"), expected("EXPECTED_RESULT"));
         QTRY_COMPARE(text("mouse"), expected("EXPECTED_MOUSE"));
+        QCOMPARE(text("source"), expected("EXPECTED_SOURCE_AFTER"));
     }
 
     // Every setting away from its default, then Enter in the last control.
@@ -138,12 +141,13 @@ private slots:
         QTRY_COMPARE(text("mouse"), QString("No supported mouse was found."));
         press(Qt::Key_A, Qt::AltModifier);
         QTRY_COMPARE(text("result"), QString("No supported mouse was found: nothing was sent."));
-        press(Qt::Key_M, Qt::AltModifier);
+        press(Qt::Key_S, Qt::AltModifier);
+        press(Qt::Key_Left);
         waitForTheTest();
         press(Qt::Key_R, Qt::AltModifier);
         QTRY_COMPARE(text("mouse"), QString("Glide M3 (0xC652)"));
         QCOMPARE(text("result"), QString());
-        QTRY_COMPARE(shownSettings(), QString("false true false true 250 4"));
+        QTRY_COMPARE(shownSettings(), QString("true false true false 250 2"));
         QCOMPARE(text("source"), QString("Changed, not applied yet: press Apply to send and keep what is shown."));
     }
 

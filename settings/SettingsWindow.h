@@ -293,7 +293,9 @@ private:
         mouseLabel->setToolTip(Qt::convertFromPlainText(lines));
         QStringList shown;
         for (const QString& line : lines.split(QLatin1Char('\n'))) {
-            shown << mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width());
+            // A left-to-right mark first: a name in a right-to-left script must not turn the
+            // line around or align it to the right.
+            shown << QChar(0x200E) + mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width());
         }
         mouseLabel->setText(shown.join(QLatin1Char('\n')));
     }

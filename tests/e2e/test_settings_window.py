@@ -9,6 +9,7 @@ one scene per run; this file sets the scene and checks the mouse.
 import contextlib
 import os
 import signal
+import socket
 import subprocess
 from collections import namedtuple
 from pathlib import Path
@@ -260,8 +261,10 @@ ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent
      "The saved mouse settings were applied.\n", 0, (False, True, True, False, 500, 3)),
     (EARLIER + "frequency=500\nspeed=3\n", None, [Mouse(WIRELESS)],
      "The system bus cannot be reached: nothing was sent.\n", 1, None),
+    (EARLIER + "frequency=500\nspeed=3\n", None, [Mouse(WIRELESS)],
+     "The system bus cannot be reached: nothing was sent.\n", 1, None),
 ], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings",
-        "administrator's file invalid", "no bus"])
+        "administrator's file invalid", "no bus", "silent bus"])
 def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, request, saved, options, mice,
                                 line, code, sent):
     _, devices = serve(mice)
@@ -269,8 +272,13 @@ def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_s
         earlier_version_file(config_home, saved)
     defaults = workdir / "defaults"
     defaults.write_text(options or '#VORLIXD_OPTIONS=""\n')
-    no_bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/no-bus"} if "no bus" in request.node.name else {}
-    assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults), **no_bus) == (line.format(defaults), code)
+    # A socket nobody listens on, and one that takes connections but never answers them.
+    unreachable = {"no bus": "no-bus", "silent bus": "silent-bus"}.get(request.node.callspec.id)
+    with socket.socket(socket.AF_UNIX) as silent:
+        silent.bind(str(workdir / "silent-bus"))
+        silent.listen()
+        bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/{unreachable}"} if unreachable else {}
+        assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults), **bus) == (line.format(defaults), code)
     assert [d.reports for d in devices] == [[report_for(sent)] if sent else [] for d in devices]
 
 

@@ -128,7 +128,7 @@ public:
                 settingsArea->ensureWidgetVisible(now);
             }
         });
-        layout->addWidget(settingsArea, 1);
+        layout->addWidget(settingsArea);
         connect(frequencyBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
         connect(speedSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
         for (QCheckBox* box : {liftOffBox, smartScrollingBox, wheelPressBox, gestureButtonBox}) {
@@ -138,6 +138,7 @@ public:
         layout->addWidget(sourceLabel);
         resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(resultLabel);
+        layout->addStretch(1); // maximised, the lines stay beside the settings they speak of
 
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::RestoreDefaults | QDialogButtonBox::Apply, this);
         applyButton = buttons->button(QDialogButtonBox::Apply);

@@ -12,11 +12,17 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 #include <QVector>
 
+#include <cstddef>
+#include <cstring>
 #include <functional>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 // The vorlixd service on the system bus, and polkit, which decides for it who may change
@@ -34,6 +40,7 @@ public:
         NotAllowed,
         NoAnswer,
         ServiceMissing,
+        NoBus,
         Failed
     };
 
@@ -109,6 +116,10 @@ public:
             answered(Permission::Allowed);
             return;
         }
+        if (!busAnswers()) { // nobody to ask; the service cannot be asked either, and the window says so
+            answered(Permission::Unknown);
+            return;
+        }
         const bool noPasswordPrompt = false;
         send(PolkitAuthority::question(QDBusConnection::systemBus().baseService(), noPasswordPrompt), ANSWER_TIMEOUT_MS,
              context,
@@ -121,6 +132,8 @@ private:
     inline static const QString PATH = QStringLiteral("/org/vorlix/mouse/vorlixd");
     inline static const QString MICE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd.Mice");
     inline static const QString FIRST_MOUSE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd");
+    // Our own name for a system bus that could not be reached, so that no call is sent.
+    inline static const QString NO_BUS = QStringLiteral("org.vorlix.mouse.vorlixd.Error.NoBus");
     // A live service answers well within this, even when each USB transfer stalls until the
     // kernel gives up on it (5 s).
     static constexpr int ANSWER_TIMEOUT_MS = 30 * 1000;
@@ -129,6 +142,14 @@ private:
 
     static void send(const QDBusMessage& call, int timeout, QObject* context,
                      const std::function<void(const QDBusMessage&)>& done) {
+        // Without a bus a pending call never finishes, so that is answered here, though
+        // still from the event loop like every other answer.
+        if (!busAnswers() || !QDBusConnection::systemBus().isConnected()) {
+            const QDBusMessage noBus = call.createErrorReply(
+                NO_BUS, busAnswers() ? QDBusConnection::systemBus().lastError().message() : QString());
+            QTimer::singleShot(0, context, [done, noBus] { done(noBus); });
+            return;
+        }
         auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call, timeout), context);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
                          [done](QDBusPendingCallWatcher* finished) {
@@ -136,6 +157,49 @@ private:
                              done(finished->reply());
                          });
     }
+
+    // Whether the system bus greets a client back. One that takes the connection and never
+    // answers would hold Qt's first connection to it, and the whole window with it, for good;
+    // so the bus is greeted once, as every client first does, and given a few seconds. Only a
+    // unix socket is greeted; Qt connects to any other address by itself.
+    static bool busAnswers() {
+        static const bool answers = [] {
+            const QString address = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS",
+                                                         QStringLiteral("unix:path=/var/run/dbus/system_bus_socket"))
+                                        .section(QLatin1Char(';'), 0, 0);
+            sockaddr_un socketAddress{};
+            socketAddress.sun_family = AF_UNIX;
+            socklen_t length = 0;
+            for (const QString& part : address.mid(5).split(QLatin1Char(','))) {
+                const QByteArray value = QByteArray::fromPercentEncoding(part.section(QLatin1Char('='), 1).toUtf8());
+                const bool abstract = part.startsWith(QLatin1String("abstract="));
+                if ((abstract || part.startsWith(QLatin1String("path="))) &&
+                    value.size() + 1 < static_cast<int>(sizeof socketAddress.sun_path)) {
+                    std::memcpy(socketAddress.sun_path + (abstract ? 1 : 0), value.constData(), value.size());
+                    length = offsetof(sockaddr_un, sun_path) + value.size() + 1;
+                }
+            }
+            const int connection = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (!address.startsWith(QLatin1String("unix:")) || length == 0 || connection < 0 ||
+                ::connect(connection, reinterpret_cast<const sockaddr*>(&socketAddress), length) != 0) {
+                if (connection >= 0) {
+                    ::close(connection);
+                }
+                return true; // Qt tells a bus it cannot reach at once
+            }
+            const QByteArray greeting = QByteArray(1, '\0') + "AUTH EXTERNAL " + QByteArray::number(getuid()).toHex() +
+                                        "\r\n";
+            pollfd reply{connection, POLLIN, 0};
+            const bool greeted = ::send(connection, greeting.constData(), greeting.size(),
+                                        MSG_NOSIGNAL | MSG_DONTWAIT) == greeting.size() &&
+                                 ::poll(&reply, 1, GREETING_TIMEOUT_MS) == 1;
+            ::close(connection);
+            return greeted;
+        }();
+        return answers;
+    }
+
+    static constexpr int GREETING_TIMEOUT_MS = 5 * 1000;
 
     static QDBusMessage withArguments(QDBusMessage call, const MouseSettings& settings) {
         call << settings.liftOffDetection << settings.smartScrolling << settings.remapWheelPress
@@ -174,7 +238,8 @@ private:
             {QDBusError::errorString(QDBusError::TimedOut), Outcome::NoAnswer},
             {QDBusError::errorString(QDBusError::ServiceUnknown), Outcome::ServiceMissing},
             {QDBusError::errorString(QDBusError::NoServer), Outcome::ServiceMissing},
-            {QDBusError::errorString(QDBusError::Disconnected), Outcome::ServiceMissing}};
+            {QDBusError::errorString(QDBusError::Disconnected), Outcome::NoAnswer}, // the bus went away meanwhile
+            {NO_BUS, Outcome::NoBus}};
         return named.value(errorName, Outcome::Failed);
     }
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "AutostartEntry.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "WindowState.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -19,11 +19,15 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QStyle>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
 
 // The settings window: the mice the service found, the six settings, and Apply. It shows
 // a WindowState and never waits for the service: answers update the state when they come.
@@ -46,7 +50,16 @@ public:
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(label != mouseLabel);
         }
-        auto* layout = new QVBoxLayout(this);
+        // Maximised, the window keeps its rows together: the page grows to a readable width,
+        // centred, and the room below the settings stays empty.
+        auto* page = new QWidget;
+        page->setMaximumWidth(MOST_WIDTH * 3 / 2);
+        auto* pageLayout = new QHBoxLayout(this);
+        pageLayout->setContentsMargins(0, 0, 0, 0);
+        pageLayout->addStretch(1);
+        pageLayout->addWidget(page, 1000);
+        pageLayout->addStretch(1);
+        auto* layout = new QVBoxLayout(page);
 
         auto* mouseForm = new QFormLayout;
         auto* mouseRow = new QHBoxLayout;
@@ -55,7 +68,7 @@ public:
         mouseLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         mouseRow->addWidget(mouseLabel, 1);
         auto* refreshButton = new QPushButton(tr("&Refresh"));
-        refreshButton->setAutoDefault(true);
+        refreshButton->setAutoDefault(false); // Enter applies, wherever the focus is
         connect(refreshButton, &QPushButton::clicked, this, &SettingsWindow::refresh);
         auto* refreshAction = new QAction(this);
         refreshAction->setShortcut(QKeySequence::Refresh);
@@ -69,6 +82,7 @@ public:
 
         auto* settingsBox = new QGroupBox(tr("Sent to the mouse"));
         auto* settingsForm = new QFormLayout(settingsBox);
+        frequencyBox->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
         for (int frequency : MouseSettings::FREQUENCIES) {
             frequencyBox->addItem(tr("%1 Hz").arg(frequency), frequency);
         }
@@ -97,24 +111,34 @@ public:
                    tr("Whether the mouse remaps a press on the wheel; the mouse chooses the function."));
         addSetting(settingsForm, QString(), gestureButtonBox,
                    tr("Whether the mouse remaps the gesture button; the mouse chooses the function."));
-        layout->addWidget(settingsBox);
+        // The settings scroll when the screen is too low for them (twice the scale on a small
+        // screen); the focus takes the view along, so every control stays reachable by keyboard.
+        auto* settingsColumn = new QWidget;
+        auto* settingsColumnLayout = new QVBoxLayout(settingsColumn);
+        settingsColumnLayout->setContentsMargins(0, 0, 0, 0);
+        settingsColumnLayout->addWidget(settingsBox);
+        settingsColumnLayout->addStretch(1);
+        settingsArea->setWidget(settingsColumn);
+        settingsArea->setWidgetResizable(true);
+        settingsArea->setFrameShape(QFrame::NoFrame);
+        settingsArea->setFocusPolicy(Qt::NoFocus); // the controls in it take the focus
+        settingsArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(qApp, &QApplication::focusChanged, settingsArea, [this](QWidget*, QWidget* now) {
+            if (now && settingsArea->isAncestorOf(now)) {
+                settingsArea->ensureWidgetVisible(now);
+            }
+        });
+        layout->addWidget(settingsArea);
         connect(frequencyBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
         connect(speedSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
         for (QCheckBox* box : {liftOffBox, smartScrollingBox, wheelPressBox, gestureButtonBox}) {
             connect(box, &QCheckBox::toggled, this, &SettingsWindow::choose);
         }
 
-        auto* loginForm = new QFormLayout;
-        addSetting(loginForm, QString(), applyAtLoginBox,
-                   tr("Sends the kept settings again each time you log in; the service itself sends them "
-                      "whenever the mouse comes back."));
-        layout->addLayout(loginForm);
-        applyAtLoginBox->setChecked(AutostartEntry::exists());
-        connect(applyAtLoginBox, &QCheckBox::toggled, this, &SettingsWindow::setApplyAtLogin);
-
         layout->addWidget(sourceLabel);
         resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(resultLabel);
+        layout->addStretch(1); // maximised, the lines stay beside the settings they speak of
 
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::RestoreDefaults | QDialogButtonBox::Apply, this);
         applyButton = buttons->button(QDialogButtonBox::Apply);
@@ -122,7 +146,7 @@ public:
         applyButton->setDefault(true);
         defaultsButton = buttons->button(QDialogButtonBox::RestoreDefaults);
         defaultsButton->setText(tr("&Defaults"));
-        defaultsButton->setAutoDefault(true);
+        defaultsButton->setAutoDefault(false);
         connect(applyButton, &QPushButton::clicked, this, &SettingsWindow::apply);
         connect(defaultsButton, &QPushButton::clicked, this, &SettingsWindow::restoreDefaults);
         layout->addWidget(buttons);
@@ -130,6 +154,7 @@ public:
         showSettings(MouseSettings());
         askService();
         askPermission();
+        fitToScreen(layout->contentsMargins().left() + layout->contentsMargins().right());
     }
 
     void refresh() {
@@ -184,11 +209,25 @@ protected:
     }
 
 private:
+    // Opens at most half as wide as a 1280 pixels wide screen at scale 1 and never beyond the
+    // screen, as high as the settings need at that width where the screen allows: the rest
+    // scrolls.
+    void fitToScreen(int settingsMargins) {
+        const QRect available = screen()->availableGeometry();
+        const int width = std::min(MOST_WIDTH, available.width());
+        const int height = sizeHint().height() - settingsArea->sizeHint().height() +
+                           settingsArea->widget()->heightForWidth(width - settingsMargins);
+        resize(width, std::min(height, available.height()));
+    }
+
+    static constexpr int MOST_WIDTH = 640;
+
     // A labelled control (shown inside `shown` where that is given) with its one-line
     // explanation underneath; the label's mnemonic moves the focus to the control itself.
     void addSetting(QFormLayout* form, const QString& label, QWidget* control, const QString& explanation,
                     QWidget* shown = nullptr) {
         auto* text = new QLabel(explanation);
+        text->setWordWrap(true);
         QFont small = text->font();
         small.setPointSizeF(small.pointSizeF() * 0.9);
         text->setFont(small);
@@ -235,8 +274,11 @@ private:
         }
         sourceLabel->setText(state.sourceLine());
         resultLabel->setText(state.resultLine());
-        const QString detail = state.resultDetail();
-        resultLabel->setToolTip(detail.isEmpty() ? QString() : Qt::convertFromPlainText(detail));
+        for (const auto& [label, detail] : {qMakePair(resultLabel, state.resultDetail()),
+                                            qMakePair(administratorLabel, state.administratorDetail())}) {
+            label->setToolTip(detail.isEmpty() ? QString() : Qt::convertFromPlainText(detail));
+            label->setAccessibleDescription(detail);
+        }
         for (QWidget* control : settingControls()) {
             control->setEnabled(state.controlsEnabled());
         }
@@ -252,7 +294,9 @@ private:
         mouseLabel->setToolTip(Qt::convertFromPlainText(lines));
         QStringList shown;
         for (const QString& line : lines.split(QLatin1Char('\n'))) {
-            shown << mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width());
+            // A left-to-right mark first: a name in a right-to-left script must not turn the
+            // line around or align it to the right.
+            shown << QChar(0x200E) + mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width());
         }
         mouseLabel->setText(shown.join(QLatin1Char('\n')));
     }
@@ -290,16 +334,6 @@ private:
         showState();
     }
 
-    void setApplyAtLogin(bool enabled) {
-        if (AutostartEntry::setEnabled(enabled)) {
-            return;
-        }
-        state.loginEntryFailed();
-        const QSignalBlocker blocker(applyAtLoginBox);
-        applyAtLoginBox->setChecked(!enabled);
-        showState();
-    }
-
     WindowState state;
     QLabel* mouseLabel = new QLabel;
     QLabel* accessLabel = new QLabel;
@@ -311,9 +345,9 @@ private:
     QCheckBox* smartScrollingBox = new QCheckBox(tr("S&mart scrolling"));
     QCheckBox* wheelPressBox = new QCheckBox(tr("Remap &wheel press"));
     QCheckBox* gestureButtonBox = new QCheckBox(tr("Remap &gesture button"));
-    QCheckBox* applyAtLoginBox = new QCheckBox(tr("Apply at l&ogin"));
     QLabel* sourceLabel = new QLabel;
     QLabel* resultLabel = new QLabel;
     QPushButton* applyButton = nullptr;
     QPushButton* defaultsButton = nullptr;
+    QScrollArea* settingsArea = new QScrollArea;
 };

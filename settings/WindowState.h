@@ -2,7 +2,6 @@
 #pragma once
 
 #include "AdministratorSettings.h"
-#include "AutostartEntry.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
@@ -34,20 +33,24 @@ public:
         clearResult();
     }
 
-    // The first answer that can say so decides which settings to show: the settings the
-    // service keeps, else those an earlier version saved, else the defaults. Returns them
-    // when the controls should show them, that is while nobody has changed the controls.
+    // Each answer says anew which settings are saved: the settings the service keeps, else
+    // those an earlier version saved, else the defaults. Returns what the controls should show
+    // then: a control the person changed and has not applied keeps its value, every other
+    // control shows what is saved now.
     std::optional<MouseSettings> serviceAnswered(const Answer& answer, const MouseService::Reading& reading) {
         askingMouse = false;
         mice = reading.mice;
         mouseAnswer = answer;
         administrator = AdministratorSettings::read();
-        if (source != Source::Unknown && source != Source::Unread) {
+        if (answer.outcome != Outcome::Done) {
+            if (source == Source::Unknown) {
+                source = Source::Unread;
+            }
             return std::nullopt;
         }
+        const MouseSettings before = baseline;
         QStringList unreadable;
         const QVariantMap earlier = SavedSettings::readEarlierVersionFile();
-        const MouseSettings shown = baseline;
         if (!reading.kept.isEmpty()) {
             baseline = SavedSettings::read(reading.kept, unreadable);
             source = Source::Kept;
@@ -55,13 +58,14 @@ public:
             baseline = SavedSettings::read(earlier, unreadable);
             source = unreadable.isEmpty() ? Source::EarlierVersion : Source::DamagedEarlierVersion;
         } else {
-            source = answer.outcome == Outcome::Done ? Source::Defaults : Source::Unread;
+            baseline = MouseSettings();
+            source = Source::Defaults;
         }
-        if (choice != shown) {
+        if (defaultsShown) { // the person chose all six
             return std::nullopt;
         }
-        choice = baseline;
-        return baseline;
+        choice = withChanges(baseline, before, choice);
+        return choice;
     }
 
     void permissionAnswered(Permission answer) { permission = answer; }
@@ -77,11 +81,6 @@ public:
         choice = MouseSettings();
         defaultsShown = true;
         clearResult();
-    }
-
-    void loginEntryFailed() {
-        clearResult();
-        loginEntryUnchanged = true;
     }
 
     // The settings to send: those the controls show now.
@@ -115,6 +114,11 @@ public:
             mouseAnswer = {};
             mice.clear();
             return false;
+        case Outcome::NoAnswer: // what the service keeps is unknown until Refresh asks again
+            baseline = sending;
+            source = Source::Unsure;
+            defaultsShown = false;
+            return false;
         default:
             return false;
         }
@@ -134,6 +138,8 @@ public:
             return tr("The service did not answer.");
         case Outcome::ServiceMissing:
             return tr("The mouse service is not installed or not reachable.");
+        case Outcome::NoBus:
+            return tr("The system bus cannot be reached, so the mouse service cannot be asked.");
         default:
             return tr("The service could not say which mouse is plugged in.");
         }
@@ -159,12 +165,18 @@ public:
         }
     }
 
+    // A line asks for Apply only while it can be pressed.
     QString sourceLine() const {
         if (defaultsShown) {
-            return tr("Showing the defaults: press Apply to send and keep them.");
+            return applyEnabled() ? tr("Showing the defaults: press Apply to send and keep them.")
+                                  : tr("Showing the defaults; they are not sent yet.");
+        }
+        if (source == Source::Unsure && choice == baseline) {
+            return tr("Whether the service kept the settings shown is unknown: press Refresh to see what it keeps.");
         }
         if (choice != baseline) {
-            return tr("Changed, not applied yet: press Apply to send and keep what is shown.");
+            return applyEnabled() ? tr("Changed, not applied yet: press Apply to send and keep what is shown.")
+                                  : tr("Changed, not applied yet.");
         }
         switch (source) {
         case Source::Unknown:
@@ -174,7 +186,9 @@ public:
         case Source::Sent:
             return tr("Showing the settings last sent; the service did not keep them.");
         case Source::EarlierVersion:
-            return tr("Showing the settings you saved with an earlier version: press Apply to keep them.");
+            return applyEnabled()
+                       ? tr("Showing the settings you saved with an earlier version: press Apply to keep them.")
+                       : tr("Showing the settings you saved with an earlier version; the service does not keep them.");
         case Source::DamagedEarlierVersion:
             return tr("Showing what could be read of the settings you saved with an earlier version in %1; "
                       "the defaults stand in for the rest. That file is left as it is.")
@@ -182,6 +196,7 @@ public:
         case Source::Defaults:
             return tr("Showing the defaults: the service keeps no settings yet.");
         case Source::Unread:
+        case Source::Unsure:
             break;
         }
         return tr("Showing the defaults: the settings the service keeps could not be read.");
@@ -195,9 +210,8 @@ public:
                       "settings kept here.")
                 .arg(file);
         case AdministratorSettings::State::Invalid:
-            return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead. "
-                      "Reason: %2")
-                .arg(file, printable(QString::fromStdWString(administrator.problem)));
+            return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead.")
+                .arg(file);
         default:
             return QString();
         }
@@ -207,17 +221,26 @@ public:
         if (applying) {
             return tr("Sending the settings…");
         }
-        if (loginEntryUnchanged) {
-            return tr("%1 could not be changed.").arg(AutostartEntry::filePath());
-        }
         if (!result) {
             return QString();
         }
         return result->outcome == Outcome::Done ? keptLine(reached) : failureLine(result->outcome);
     }
 
-    // The service's own words about the last failure.
-    QString resultDetail() const { return result ? result->detail : QString(); }
+    // Why the administrator's file is invalid, in the words of the command line's parser,
+    // which speaks Chinese only: a detail beside the line, not the line itself.
+    QString administratorDetail() const {
+        if (administrator.state != AdministratorSettings::State::Invalid) {
+            return QString();
+        }
+        return tr("Reason, as the command line gives it: %1")
+            .arg(printable(QString::fromStdWString(administrator.problem)));
+    }
+
+    // The service's or the bus's own words about the last failure, offered as a detail.
+    QString resultDetail() const {
+        return result && !result->detail.isEmpty() ? tr("Details: %1").arg(result->detail) : QString();
+    }
 
     // The service kept the settings: what each mouse did with them, when there are several.
     static QString keptLine(const QVector<Mouse>& reached) {
@@ -263,12 +286,32 @@ public:
             return tr("The service did not answer: the mouse may or may not have the settings.");
         case Outcome::ServiceMissing:
             return tr("The mouse service is not installed or not reachable: nothing was sent.");
+        case Outcome::NoBus:
+            return tr("The system bus cannot be reached: nothing was sent.");
         default:
             return tr("The service did not take the settings.");
         }
     }
 
 private:
+    // `saved`, except where `chosen` differs from what was saved before.
+    static MouseSettings withChanges(const MouseSettings& saved, const MouseSettings& before,
+                                     const MouseSettings& chosen) {
+        MouseSettings shown = saved;
+        const auto keepChange = [&](auto field) {
+            if (chosen.*field != before.*field) {
+                shown.*field = chosen.*field;
+            }
+        };
+        keepChange(&MouseSettings::liftOffDetection);
+        keepChange(&MouseSettings::smartScrolling);
+        keepChange(&MouseSettings::remapWheelPress);
+        keepChange(&MouseSettings::remapGestureButton);
+        keepChange(&MouseSettings::frequency);
+        keepChange(&MouseSettings::speed);
+        return shown;
+    }
+
     // A mouse as a person tells it from another of the same kind. Its name and serial number
     // are the mouse's to choose: control characters are shown, not obeyed.
     static QString describe(const Mouse& mouse) {
@@ -283,12 +326,9 @@ private:
         return QString::fromStdWString(PrintableText::escape(text.toStdWString()));
     }
 
-    void clearResult() {
-        result.reset();
-        loginEntryUnchanged = false;
-    }
+    void clearResult() { result.reset(); }
 
-    enum class Source { Unknown, Kept, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread };
+    enum class Source { Unknown, Kept, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread, Unsure };
 
     bool askingMouse = true;
     Answer mouseAnswer;
@@ -303,5 +343,4 @@ private:
     bool applying = false;
     std::optional<Answer> result;
     QVector<Mouse> reached; // each mouse with what it did with the last settings kept
-    bool loginEntryUnchanged = false;
 };

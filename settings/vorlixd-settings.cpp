@@ -11,9 +11,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <algorithm>
-#include <cstring>
-
 namespace {
 
 void finish(const QString& line, int exitCode) {
@@ -29,22 +26,10 @@ void sent(const MouseService::Answer& answer) {
     }
 }
 
-// A mouse that did not take the kept settings is a failure, even when another took them.
-void keptAgain(const MouseService::Answer& answer, const QVector<MouseService::Mouse>& reached) {
-    const bool everyMouseTookThem = std::all_of(reached.begin(), reached.end(), [](const MouseService::Mouse& mouse) {
-        return mouse.outcome == MouseService::Outcome::Done;
-    });
-    if (answer.outcome == MouseService::Outcome::Done && !everyMouseTookThem) {
-        finish(WindowState::keptLine(reached), 1);
-    } else {
-        sent(answer);
-    }
-}
-
-// What runs at login for "Apply at login": sends the settings the service keeps to every
-// mouse, keeping them again, or else those an earlier version saved here to the first mouse,
-// without keeping them. The administrator's valid settings are the ones the mice should have,
-// so then nothing is sent.
+// What an autostart entry of an earlier version runs at login. The service now sends the
+// settings it keeps whenever a mouse comes back, and so does the administrator's file, so
+// then nothing is sent here. Only settings an earlier version saved, which nothing else
+// sends, go to the first mouse, without being kept: the window offers to keep them.
 int applySavedSettings(QCoreApplication& application) {
     if (AdministratorSettings::read().state == AdministratorSettings::State::Valid) {
         QTextStream(stdout) << QCoreApplication::translate("main", "The administrator's settings in %1 apply: "
@@ -59,7 +44,13 @@ int applySavedSettings(QCoreApplication& application) {
                 finish(WindowState::failureLine(answer.outcome), 1);
                 return;
             }
-            const QVariantMap saved = reading.kept.isEmpty() ? SavedSettings::readEarlierVersionFile() : reading.kept;
+            if (!reading.kept.isEmpty()) {
+                finish(QCoreApplication::translate("main", "The service sends the settings it keeps whenever a mouse "
+                                                           "comes back: nothing was sent."),
+                       0);
+                return;
+            }
+            const QVariantMap saved = SavedSettings::readEarlierVersionFile();
             QStringList unreadable;
             const MouseSettings settings = SavedSettings::read(saved, unreadable);
             if (saved.isEmpty()) {
@@ -69,9 +60,6 @@ int applySavedSettings(QCoreApplication& application) {
                                                            "was sent.")
                            .arg(unreadable.join(QStringLiteral(", "))),
                        1);
-            } else if (!reading.kept.isEmpty()) {
-                const bool noPasswordPrompt = false;
-                MouseService::apply(settings, noPasswordPrompt, QCoreApplication::instance(), keptAgain);
             } else if (reading.mice.isEmpty()) { // only the service's own interface names this failure
                 finish(WindowState::failureLine(MouseService::Outcome::NoMouse), 1);
             } else {
@@ -81,25 +69,42 @@ int applySavedSettings(QCoreApplication& application) {
     return application.exec();
 }
 
+// Whatever needs no window is done before anything needs a display: --apply runs at login and
+// from shells without one, and --help or a mistaken argument must not abort there.
+int withoutWindow(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    LocaleTranslator translator;
+    application.installTranslator(&translator);
+    const QStringList arguments = application.arguments().mid(1);
+    if (arguments == QStringList{QStringLiteral("--apply")}) {
+        return applySavedSettings(application);
+    }
+    const QString usage = QCoreApplication::translate("main", "Usage: vorlixd-settings [--apply | --help]");
+    if (arguments == QStringList{QStringLiteral("--help")}) {
+        QTextStream(stdout) << usage << Qt::endl;
+        return 0;
+    }
+    if (!arguments.isEmpty()) {
+        QTextStream(stderr) << usage << Qt::endl;
+        return 2;
+    }
+    QTextStream(stderr) << QCoreApplication::translate("main", "No display to open the window on.") << Qt::endl;
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // --apply runs at login and from shells without a display, so it needs no GUI.
-    if (argc == 2 && std::strcmp(argv[1], "--apply") == 0) {
-        QCoreApplication application(argc, argv);
-        LocaleTranslator translator;
-        application.installTranslator(&translator);
-        return applySavedSettings(application);
+    const bool noDisplay = qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (argc > 1 || noDisplay) {
+        return withoutWindow(argc, argv);
     }
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-    QApplication application(argc, argv); // takes Qt's own options such as -platform
+    QApplication application(argc, argv);
     LocaleTranslator translator;
     application.installTranslator(&translator);
-    if (application.arguments().size() > 1) {
-        QTextStream(stdout) << QCoreApplication::translate("main", "Usage: vorlixd-settings [--apply]") << Qt::endl;
-        return 2;
-    }
     QApplication::setDesktopFileName(QStringLiteral("org.vorlix.vorlixd.settings"));
     SettingsWindow window;
     window.show();

@@ -6,23 +6,51 @@
 
 // Text that a device chose, made safe to print. A mouse names itself, and a name with
 // control characters in it could drive the terminal that shows it or, with a line break,
-// forge a line of the log. Each control character is shown as \xNN instead; everything
-// else, Chinese included, is printed as it is.
+// forge a line of the log; an invisible format character could reorder the rest of the
+// line (a right-to-left override) or hide in it (a zero-width space), and a line or
+// paragraph separator could split it. Each control character is shown as \xNN, each format
+// character and separator as \uNNNN (\UNNNNNNNN beyond U+FFFF); everything else, Chinese
+// included, is printed as it is.
 class PrintableText {
 public:
     static std::wstring escape(const std::wstring& text) {
-        static const wchar_t hexDigits[] = L"0123456789abcdef";
         std::wstring printable;
         for (wchar_t c : text) {
             const uint32_t code = static_cast<uint32_t>(c);
             if (code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
-                printable += L"\\x";
-                printable += hexDigits[code >> 4];
-                printable += hexDigits[code & 0xF];
+                printable += L"\\x" + hex(code, 2);
+            } else if (isInvisible(code)) {
+                printable += code > 0xFFFF ? L"\\U" + hex(code, 8) : L"\\u" + hex(code, 4);
             } else {
                 printable += c;
             }
         }
         return printable;
+    }
+
+private:
+    static std::wstring hex(uint32_t code, int digits) {
+        static const wchar_t hexDigits[] = L"0123456789abcdef";
+        std::wstring text(digits, L'0');
+        for (int i = digits - 1; i >= 0; --i, code >>= 4) {
+            text[i] = hexDigits[code & 0xF];
+        }
+        return text;
+    }
+
+    // Unicode's format characters (general category Cf) and the line and paragraph separators.
+    static bool isInvisible(uint32_t code) {
+        static const uint32_t ranges[][2] = {
+            {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},
+            {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x2028, 0x202E},
+            {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD},
+            {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+            {0xE0020, 0xE007F}};
+        for (const auto& [first, last] : ranges) {
+            if (code >= first && code <= last) {
+                return true;
+            }
+        }
+        return false;
     }
 };

@@ -2,17 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>AutostartEntry</name>
-    <message>
-        <source>Mouse Settings</source>
-        <translation>鼠标设置</translation>
-    </message>
-    <message>
-        <source>Applies your saved mouse settings</source>
-        <translation>应用已保存的鼠标设置</translation>
-    </message>
-</context>
-<context>
     <name>SettingsWindow</name>
     <message>
         <source>Mouse Settings</source>
@@ -83,20 +72,12 @@
         <translation>重新映射手势键(&amp;G)</translation>
     </message>
     <message>
-        <source>Apply at l&amp;ogin</source>
-        <translation>登录时应用(&amp;O)</translation>
-    </message>
-    <message>
         <source>Sent to the mouse</source>
         <translation>发送给鼠标的设置</translation>
     </message>
     <message>
         <source>How many times a second the mouse reports to the computer.</source>
         <translation>鼠标每秒向电脑报告的次数。</translation>
-    </message>
-    <message>
-        <source>Sends the kept settings again each time you log in; the service itself sends them whenever the mouse comes back.</source>
-        <translation>每次登录时再次发送保存的设置；每当鼠标重新出现时，服务本身也会发送它们。</translation>
     </message>
     <message>
         <source>Step %1</source>
@@ -178,10 +159,6 @@
         <translation>正在发送设置…</translation>
     </message>
     <message>
-        <source>%1 could not be changed.</source>
-        <translation>无法更改 %1。</translation>
-    </message>
-    <message>
         <source>The settings were applied and kept.</source>
         <translation>设置已应用并保存。</translation>
     </message>
@@ -212,10 +189,6 @@
     <message>
         <source>The administrator&apos;s settings in %1 are sent whenever a mouse comes back, in place of the settings kept here.</source>
         <translation>每当有鼠标重新出现时，发送的是管理员在 %1 中的设置，而不是这里保存的设置。</translation>
-    </message>
-    <message>
-        <source>The administrator&apos;s file %1 is invalid and ignored: the kept settings are sent instead. Reason: %2</source>
-        <translation>管理员的文件 %1 无效，已被忽略：改为发送保存的设置。原因：%2</translation>
     </message>
     <message>
         <source>The settings were kept, but not every mouse took them.</source>
@@ -253,6 +226,42 @@
         <source>%1 (%2, serial number %3)</source>
         <translation>%1 (%2, 序列号 %3)</translation>
     </message>
+    <message>
+        <source>The system bus cannot be reached, so the mouse service cannot be asked.</source>
+        <translation>无法连接系统总线，因此无法询问鼠标服务。</translation>
+    </message>
+    <message>
+        <source>The system bus cannot be reached: nothing was sent.</source>
+        <translation>无法连接系统总线：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>Showing the defaults; they are not sent yet.</source>
+        <translation>显示的是默认值，尚未发送。</translation>
+    </message>
+    <message>
+        <source>Whether the service kept the settings shown is unknown: press Refresh to see what it keeps.</source>
+        <translation>不知道服务是否保存了所显示的设置：按“刷新”即可查看它保存的设置。</translation>
+    </message>
+    <message>
+        <source>Changed, not applied yet.</source>
+        <translation>已更改，尚未应用。</translation>
+    </message>
+    <message>
+        <source>Showing the settings you saved with an earlier version; the service does not keep them.</source>
+        <translation>显示的是您用早期版本保存的设置；服务并未保存它们。</translation>
+    </message>
+    <message>
+        <source>The administrator&apos;s file %1 is invalid and ignored: the kept settings are sent instead.</source>
+        <translation>管理员的文件 %1 无效，已被忽略：改为发送保存的设置。</translation>
+    </message>
+    <message>
+        <source>Reason, as the command line gives it: %1</source>
+        <translation>原因（命令行的原话）：%1</translation>
+    </message>
+    <message>
+        <source>Details: %1</source>
+        <translation>详细信息：%1</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -265,16 +274,24 @@
         <translation>已保存的鼠标设置已应用。</translation>
     </message>
     <message>
-        <source>Usage: vorlixd-settings [--apply]</source>
-        <translation>用法：vorlixd-settings [--apply]</translation>
-    </message>
-    <message>
         <source>The administrator&apos;s settings in %1 apply: nothing was sent.</source>
         <translation>适用的是管理员在 %1 中的设置：未发送任何内容。</translation>
     </message>
     <message>
         <source>The saved mouse settings could not be read (%1): nothing was sent.</source>
         <translation>无法读取保存的鼠标设置（%1）：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The service sends the settings it keeps whenever a mouse comes back: nothing was sent.</source>
+        <translation>每当鼠标重新出现时，服务会自行发送它保存的设置：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>Usage: vorlixd-settings [--apply | --help]</source>
+        <translation>用法：vorlixd-settings [--apply | --help]</translation>
+    </message>
+    <message>
+        <source>No display to open the window on.</source>
+        <translation>没有可以打开窗口的显示器。</translation>
     </message>
 </context>
 </TS>

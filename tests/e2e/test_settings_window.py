@@ -9,13 +9,14 @@ one scene per run; this file sets the scene and checks the mouse.
 import contextlib
 import os
 import signal
+import socket
 import subprocess
 from collections import namedtuple
 from pathlib import Path
 
 import pytest
 
-from buses import NOBODY, Bus, as_user
+from buses import MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, as_user
 from expected import report_for
 from mice import DEFAULT_REPORT, WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse, plug
 from mouse_rig import NO_NODE, SEND_FAILS
@@ -40,6 +41,7 @@ CHOSEN = (False, True, False, True, 500, 2)  # what appliesChangedSettings choos
 SHOWN_CHOSEN = "false true false true 500 2"
 HOSTILE_NAME = '<h1 style="color:red">Unplug me!</h1><img src=/usr/share/icons/x.png>\x1b[31m'
 LONG_NAME = "Glide " + "M3" * 60
+EARLIER = "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=true\nremapGestureButton=false\n"
 
 
 def earlier_version_file(config_home, text):
@@ -125,12 +127,16 @@ def apply_saved(user_environment):
     return run
 
 
-# Each row: the mice, the bus policy (None: no service), who runs the window and what polkit
-# answers them (None: no polkit), the service's state folder, the administrator's options, the
-# lines the window shows and its language.
+NO_SETTINGS_YET = "Showing the defaults: the service keeps no settings yet."
+UNREAD = "Showing the defaults: the settings the service keeps could not be read."
+# Each row: the mice, the bus policy (None: no service; "no bus": none reachable), who runs the
+# window and what polkit answers them (None: no polkit), the service's state folder, the
+# administrator's options, the lines the window shows (the source line before Apply) and its
+# language.
 Row = namedtuple("Row", "mice service user answer state options mouse_line access_line administrator_line "
-                 "result_line language", defaults=([Mouse(WIRELESS)], "open", None, None, "state", None, M3, "", "",
-                                                   APPLIED, "C"))
+                 "result_line source_line language",
+                 defaults=([Mouse(WIRELESS)], "open", None, None, "state", None, M3, "", "", APPLIED, NO_SETTINGS_YET,
+                           "C"))
 WINDOW_ROWS = {
     "applied": Row(),
     "no mouse": Row(mice=[], mouse_line=NO_MOUSE, result_line="No supported mouse was found: nothing was sent."),
@@ -147,8 +153,11 @@ WINDOW_ROWS = {
         result_line=f"{PARTLY_TAKEN}\n{M3} could not be opened.\nGlide Mini (0xC655) took them."),
     "send failed, told by its name": Row(mice=[Mouse(WIRELESS, fault=SEND_FAILS)],
                                          result_line="No mouse took the settings."),
-    "no service": Row(service=None, mouse_line=MISSING,
+    "no service": Row(service=None, mouse_line=MISSING, source_line=UNREAD,
                       result_line="The mouse service is not installed or not reachable: nothing was sent."),
+    "no bus": Row(service="no bus", source_line=UNREAD,
+                  mouse_line="The system bus cannot be reached, so the mouse service cannot be asked.",
+                  result_line="The system bus cannot be reached: nothing was sent."),
     "not kept": Row(state="missing", result_line=NOT_KEPT),
     "polkit says no": Row(service="shipped", user=NOBODY, answer="no", access_line=NOT_ALLOWED, result_line=""),
     "polkit asks for a password": Row(service="shipped", user=NOBODY, answer="challenge",
@@ -157,15 +166,23 @@ WINDOW_ROWS = {
                             result_line="You may not change the mouse settings: nothing was sent."),
     "name with markup": Row(mice=[Mouse(WIRELESS, product=HOSTILE_NAME)],
                             mouse_line=HOSTILE_NAME.replace("\x1b", "\\x1b") + " (0xC652)"),
+    # The window shows a name as one left-to-right line, whatever its format characters would do.
+    "name with a right-to-left override": Row(mice=[Mouse(WIRELESS, product="Glide \u202eM3 evil\u202c end")],
+                                              mouse_line="Glide \\u202eM3 evil\\u202c end (0xC652)"),
+    "name with marks and an isolate": Row(mice=[Mouse(WIRELESS, product="\u200f\u061c\u2066Glide")],
+                                          mouse_line="\\u200f\\u061c\\u2066Glide (0xC652)"),
+    "name with line separators": Row(mice=[Mouse(WIRELESS, product="Glide\u2028M3\u2029")],
+                                     mouse_line="Glide\\u2028M3\\u2029 (0xC652)"),
     "long name": Row(mice=[Mouse(WIRELESS, product=LONG_NAME)], mouse_line=LONG_NAME + " (0xC652)"),
     "administrator's settings": Row(options='VORLIXD_OPTIONS="--speed 2"\n', administrator_line="The administrator's "
                                     "settings in {} are sent whenever a mouse comes back, in place of the settings "
                                     "kept here."),
     "administrator's file invalid": Row(options='VORLIXD_OPTIONS="--speed 9"\n', administrator_line="The "
                                         "administrator's file {} is invalid and ignored: the kept settings are sent "
-                                        "instead. Reason: 无法解析鼠标速度：9 – 期待值为：1，2，3，4，5"),
+                                        "instead."),
     "no mouse, in Chinese": Row(mice=[], mouse_line="没有找到受支持的鼠标。",
-                                result_line="没有找到受支持的鼠标：未发送任何内容。", language="zh_CN"),
+                                result_line="没有找到受支持的鼠标：未发送任何内容。",
+                                source_line="显示的是默认值：服务尚未保存任何设置。", language="zh_CN"),
 }
 
 
@@ -177,13 +194,18 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
     defaults = workdir / "defaults"
     defaults.write_text(row.options or '#VORLIXD_OPTIONS=""\n')
     try:
-        if row.service:
+        if row.service in ("open", "shipped"):
             start_daemon({**bus.environment(), "STATE_DIRECTORY": str(workdir / row.state)})
             assert bus.wait_for_name()
-        window("explainsWhatTheServiceAnswers", bus, row.user, f"{row.language}.UTF-8",
-               EXPECTED_MOUSE=row.mouse_line, EXPECTED_ACCESS=row.access_line, EXPECTED_RESULT=row.result_line,
-               EXPECTED_ADMINISTRATOR=row.administrator_line.format(defaults), VORLIXD_DEFAULTS_FILE=str(defaults))
+        no_bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/no-bus"} if row.service == "no bus" else {}
         kept = row.result_line.startswith((APPLIED, PARTLY_TAKEN))
+        source_after = ("Showing the settings the service keeps for the mouse." if kept else
+                        "Showing the settings last sent; the service did not keep them." if row.result_line == NOT_KEPT
+                        else row.source_line)
+        window("explainsWhatTheServiceAnswers", bus, row.user, f"{row.language}.UTF-8", **no_bus,
+               EXPECTED_MOUSE=row.mouse_line, EXPECTED_ACCESS=row.access_line, EXPECTED_RESULT=row.result_line,
+               EXPECTED_ADMINISTRATOR=row.administrator_line.format(defaults), VORLIXD_DEFAULTS_FILE=str(defaults),
+               EXPECTED_SOURCE=row.source_line, EXPECTED_SOURCE_AFTER=source_after)
         # Only a mouse said to have taken the settings has them, and only what a mouse took is kept.
         assert [d.reports for d in devices] == [[DEFAULT_REPORT] if (kept or row.result_line == NOT_KEPT)
                                                 and not m.fault else [] for m, d in zip(row.mice, devices)]
@@ -194,15 +216,19 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
         bus.close()
 
 
-def test_applied_settings_are_sent_kept_and_sent_again_by_apply(serve, system_bus, window, apply_saved):
+# An earlier version's file beside kept settings: the kept ones are shown, and the login entry
+# of an earlier version leaves sending them to the service.
+def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, window, apply_saved, config_home):
     _, (mouse,) = serve([Mouse(WIRELESS)])
     window("appliesChangedSettings", system_bus)
     assert mouse.reports == [report_for(CHOSEN)]
+    earlier_version_file(config_home, EARLIER + "frequency=250\nspeed=4\n")
     window("opensWithTheSavedSettings", system_bus, EXPECTED_SOURCE="Showing the settings the service keeps for the "
            "mouse.", EXPECTED_SHOWN=SHOWN_CHOSEN)
     assert mouse.reports == [report_for(CHOSEN)]  # neither opening nor Defaults sends anything
-    assert apply_saved(system_bus) == ("The saved mouse settings were applied.\n", 0)
-    assert mouse.reports == [report_for(CHOSEN)] * 2
+    assert apply_saved(system_bus) == ("The service sends the settings it keeps whenever a mouse comes back: nothing "
+                                       "was sent.\n", 0)
+    assert mouse.reports == [report_for(CHOSEN)]
 
 
 def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(serve, system_bus, window, config_home):
@@ -217,7 +243,6 @@ def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(ser
     assert file.read_text() == before and mouse.reports == []
 
 
-EARLIER = "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=true\nremapGestureButton=false\n"
 ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent.\n"
 
 
@@ -234,16 +259,26 @@ ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent
      [Mouse(WIRELESS)], ADMINISTRATOR_LINE, 0, None),
     (EARLIER + "frequency=500\nspeed=3\n", 'VORLIXD_OPTIONS="--speed 9"\n', [Mouse(WIRELESS)],
      "The saved mouse settings were applied.\n", 0, (False, True, True, False, 500, 3)),
+    (EARLIER + "frequency=500\nspeed=3\n", None, [Mouse(WIRELESS)],
+     "The system bus cannot be reached: nothing was sent.\n", 1, None),
+    (EARLIER + "frequency=500\nspeed=3\n", None, [Mouse(WIRELESS)],
+     "The system bus cannot be reached: nothing was sent.\n", 1, None),
 ], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings",
-        "administrator's file invalid"])
-def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, saved, options, mice, line,
-                                code, sent):
+        "administrator's file invalid", "no bus", "silent bus"])
+def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, request, saved, options, mice,
+                                line, code, sent):
     _, devices = serve(mice)
     if saved:
         earlier_version_file(config_home, saved)
     defaults = workdir / "defaults"
     defaults.write_text(options or '#VORLIXD_OPTIONS=""\n')
-    assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults)) == (line.format(defaults), code)
+    # A socket nobody listens on, and one that takes connections but never answers them.
+    unreachable = {"no bus": "no-bus", "silent bus": "silent-bus"}.get(request.node.callspec.id)
+    with socket.socket(socket.AF_UNIX) as silent:
+        silent.bind(str(workdir / "silent-bus"))
+        silent.listen()
+        bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/{unreachable}"} if unreachable else {}
+        assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults), **bus) == (line.format(defaults), code)
     assert [d.reports for d in devices] == [[report_for(sent)] if sent else [] for d in devices]
 
 
@@ -251,6 +286,9 @@ def test_refresh_shows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_e
     serve([])
     with scene_that_waits("refreshShowsAMouseThatArrived", user_environment(system_bus)) as go_on:
         plug(mouse_rig, [Mouse(WIRELESS)])
+        kept = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii", "true",
+                                 "false", "true", "false", "250", "4")
+        assert kept.returncode == 0, kept.stderr
         go_on()
 
 
@@ -275,14 +313,18 @@ def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
     assert "Rejected" not in (workdir / "system" / "system.log").read_text()
 
 
-@pytest.mark.parametrize("autostart, written", [("folder", True), ("file", False)], ids=["written", "unwritable"])
-def test_apply_at_login(serve, system_bus, window, config_home, autostart, written):
-    serve([Mouse(WIRELESS)])
-    if autostart == "file":
-        (config_home / "autostart").write_text("")
-    window("applyAtLoginWritesAnAutostartEntry", system_bus,
-           AUTOSTART_ENTRY=str(config_home / "autostart" / "vorlixd-settings.desktop"),
-           EXPECTED_WRITTEN=str(written).lower())
+# The arguments are read before a display is needed: none is given here.
+@pytest.mark.parametrize("arguments, output, code", [
+    (["--help"], "Usage: vorlixd-settings [--apply | --help]\n", 0),
+    (["--bogus"], "Usage: vorlixd-settings [--apply | --help]\n", 2),
+    (["--apply", "--help"], "Usage: vorlixd-settings [--apply | --help]\n", 2),
+    ([], "No display to open the window on.\n", 1),
+], ids=["help", "unknown argument", "two arguments", "no display"])
+def test_arguments_without_a_display(arguments, output, code):
+    environment = {k: v for k, v in plain_environment().items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    result = subprocess.run([SETTINGS, *arguments], capture_output=True, text=True, timeout=60,
+                            env={**environment, "LANG": "C.UTF-8"})
+    assert (result.stdout + result.stderr, result.returncode) == (output, code)
 
 
 def test_every_control_is_reachable_by_tab(serve, system_bus, window):
@@ -290,10 +332,11 @@ def test_every_control_is_reachable_by_tab(serve, system_bus, window):
     window("everyControlIsReachableByTabAndNamed", system_bus)
 
 
+@pytest.mark.parametrize("scale", ["1", "2"])
 @pytest.mark.parametrize("language", ["en", "zh_CN"])
-def test_screenshot_in_each_language(serve, system_bus, window, language):
+def test_screenshot_in_each_language(serve, system_bus, window, language, scale):
     serve([Mouse(WIRELESS)])
     SCREENSHOTS.mkdir(exist_ok=True)
-    path = SCREENSHOTS / f"settings-window-{language}.png"
-    window("screenshot", system_bus, language=f"{language}.UTF-8", SCREENSHOT=str(path))
-    assert path.stat().st_size > 0
+    path = SCREENSHOTS / f"settings-window-{language}-scale{scale}"
+    window("screenshot", system_bus, language=f"{language}.UTF-8", SCREENSHOT=str(path), QT_SCALE_FACTOR=scale)
+    assert path.with_name(path.name + ".png").stat().st_size > 0

@@ -91,8 +91,10 @@ int main(int argc, char* argv[]) {
         application.installTranslator(&translator);
         return applySavedSettings(application);
     }
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0) // Qt 6 always scales for high-DPI screens
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
     QApplication application(argc, argv); // takes Qt's own options such as -platform
     LocaleTranslator translator;
     application.installTranslator(&translator);

@@ -9,6 +9,8 @@
 class LocaleTranslator : public QTranslator {
 public:
     LocaleTranslator() {
-        load(QLocale(), QStringLiteral("vorlixd-settings"), QStringLiteral("_"), QStringLiteral(":/translations"));
+        // Without a translation for the locale the texts stay in English, so a failed load is no error.
+        static_cast<void>(
+            load(QLocale(), QStringLiteral("vorlixd-settings"), QStringLiteral("_"), QStringLiteral(":/translations")));
     }
 };

@@ -100,8 +100,10 @@ int main(int argc, char* argv[]) {
     if (argc > 1 || noDisplay) {
         return withoutWindow(argc, argv);
     }
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0) // Qt 6 always scales for high-DPI screens
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+#endif
     QApplication application(argc, argv);
     LocaleTranslator translator;
     application.installTranslator(&translator);

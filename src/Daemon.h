@@ -2,9 +2,9 @@
 #pragma once
 
 #include "CLIException.h"
-#include "Common.h"
 #include "HID.h"
 #include "Mice.h"
+#include "MouseSettings.h"
 #include "PolkitAuthority.h"
 #include "PrintableText.h"
 #include "VorlixConfig.h"
@@ -42,7 +42,7 @@ public:
     // An open failure is final: silently configuring some other mouse would surprise.
     static HIDDevice getMouse() {
         const std::vector<HIDDeviceInfo> devices = HIDDeviceInfo::enumerate(0, 0);
-        for (uint16_t productId : {PRODUCT_ID_WIRELESS, PRODUCT_ID_WIRED_PRO, PRODUCT_ID_WIRED_COMPACT}) {
+        for (uint16_t productId : Mice::PRODUCT_IDS) {
             for (const HIDDeviceInfo& device : devices) {
                 if (device.matches(VENDOR_ID, productId)) {
                     return device.open();
@@ -87,15 +87,11 @@ public:
         std::wcout << L"设置鼠标：" << L" liftOffDetection=" << liftOffDetection << L" smartScrolling="
                    << smartScrolling << L" remapWheelPress=" << remapWheelPress << L" remapGestureButton="
                    << remapGestureButton << L" frequency=" << frequency << L" speed=" << speed << std::endl;
-        const auto send = [=](const QDBusMessage& call) {
-            VorlixConfig settings;
-            settings.setLiftOffDetection(liftOffDetection);
-            settings.setSmartScrolling(smartScrolling);
-            settings.setWheelPressRemapped(remapWheelPress);
-            settings.setRemapGestureButton(remapGestureButton);
+        const MouseSettings chosen{liftOffDetection,   smartScrolling, remapWheelPress,
+                                   remapGestureButton, frequency,      speed};
+        const auto send = [this, chosen](const QDBusMessage& call) {
             try {
-                settings.setFrequency(Common::parseFrequency(std::to_wstring(frequency)));
-                settings.setSpeed(Common::parseSpeed(std::to_wstring(speed)));
+                const VorlixConfig settings = chosen.toVorlixConfig();
                 getMouse().sendFeatureReport(settings.serialize());
             } catch (const HIDException& e) {
                 logException(e);

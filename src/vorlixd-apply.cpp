@@ -69,10 +69,10 @@ std::optional<MouseSettings> chooseSettings() {
 // A mouse that has only just appeared may not take a report yet; it gets a few more tries
 // over about a second and a half before it counts as failed.
 bool sendWithRetries(const Mice::Mouse& mouse, const Packet& report) {
+    const std::wstring name = PrintableText::escape(mouse.productName) + L" (" + wide(mouse.path) + L")";
     std::chrono::milliseconds wait(100);
     for (int attempt = 1;; ++attempt) {
         const Mice::Result result = Mice::send(mouse, report);
-        const std::wstring name = PrintableText::escape(mouse.productName) + L" (" + wide(mouse.path) + L")";
         if (result.outcome == Mice::Outcome::Sent) {
             say(L"Sent to " + name + L".");
             return true;

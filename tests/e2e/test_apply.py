@@ -26,7 +26,8 @@ def sent(*nodes, name="Glide M3"):
 CASES = [
     Case("kept settings to every mouse, wireless first", [Mouse(WIRED_PRO, serial="P"), Mouse(WIRELESS, serial="W")],
          None, KEPT, None, [SENT_KEPT, *sent(1, 0)], 0, {0: [KEPT], 1: [KEPT]}),
-    Case("the administrator's settings win", [Mouse(WIRELESS)], 'VORLIXD_OPTIONS="--speed 2 --frequency 500"\n',
+    Case("the administrator's last line wins", [Mouse(WIRELESS)],
+         'VORLIXD_OPTIONS="--speed 5"\n  VORLIXD_OPTIONS="--speed 2 --frequency 500"\n',
          KEPT, None, ["Sending the settings of {defaults}.", *sent(0)], 0, {0: [ADMINISTRATOR]}),
     Case("the administrator's typo: the kept settings instead", [Mouse(WIRELESS)], "VORLIXD_OPTIONS='--speed 9'\n",
          KEPT, None, ["Ignored {defaults}: " + SPEED_REFUSED.format(9), SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),

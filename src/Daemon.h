@@ -49,7 +49,7 @@ public:
                 }
             }
         }
-        throw HIDException(L"没有识别到适配的鼠标。");
+        throw HIDException(Mice::NO_MOUSE);
     }
 
     bool devicePresent() {

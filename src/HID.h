@@ -11,6 +11,11 @@
 // One HID report, report ID in the first byte.
 using Packet = std::vector<uint8_t>;
 
+// The failures that opening and sending share with the list of every mouse (Mice.h).
+inline const std::wstring HID_INIT_FAILED = L"无法初始化 HID API.";
+inline const std::wstring HID_OPEN_FAILED = L"无法打开HID设备。是否以root权限运行？是否连接了设备？";
+inline const std::wstring HID_SEND_FAILED = L"无法发送功能报文。";
+
 class HIDException {
 public:
     explicit HIDException(const std::wstring& message) : message(message) {}
@@ -29,11 +34,11 @@ public:
     // A null serialNumber opens the first device with the two IDs.
     HIDDevice(uint16_t vendorId, uint16_t productId, const wchar_t* serialNumber) {
         if (hid_init() != 0) {
-            throw HIDException(L"无法初始化 HID API.");
+            throw HIDException(HID_INIT_FAILED);
         }
         hid_device* device = hid_open(vendorId, productId, serialNumber);
         if (device == nullptr) {
-            throw HIDException(L"无法打开HID设备。是否以root权限运行？是否连接了设备？");
+            throw HIDException(HID_OPEN_FAILED);
         }
         handle.reset(device, hid_close);
     }
@@ -51,7 +56,7 @@ public:
     // nothing at all means nothing reached the mouse, which is no success.
     void sendFeatureReport(const Packet& data) {
         if (hid_send_feature_report(handle.get(), data.data(), data.size()) <= 0) {
-            throw HIDException(L"无法发送功能报文。");
+            throw HIDException(HID_SEND_FAILED);
         }
     }
 

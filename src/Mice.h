@@ -27,6 +27,8 @@ public:
     static constexpr std::array<uint16_t, 3> PRODUCT_IDS = {PRODUCT_ID_WIRELESS, PRODUCT_ID_WIRED_PRO,
                                                             PRODUCT_ID_WIRED_COMPACT};
 
+    inline static const std::wstring NO_MOUSE = L"没有识别到适配的鼠标。";
+
     struct Mouse {
         uint16_t productId;
         std::wstring productName;
@@ -64,7 +66,7 @@ public:
     // Sends the report to one mouse; never throws.
     static Result send(const Mouse& mouse, const Packet& report) {
         if (hid_init() != 0) {
-            return {mouse, Outcome::CannotOpen, L"无法初始化 HID API."};
+            return {mouse, Outcome::CannotOpen, HID_INIT_FAILED};
         }
         const std::shared_ptr<hid_device> device(hid_open_path(mouse.path.c_str()), [](hid_device* opened) {
             if (opened != nullptr) {
@@ -72,11 +74,11 @@ public:
             }
         });
         if (!device) {
-            return {mouse, Outcome::CannotOpen, L"无法打开HID设备。是否以root权限运行？是否连接了设备？"};
+            return {mouse, Outcome::CannotOpen, HID_OPEN_FAILED};
         }
         // A count of nothing at all means nothing reached the mouse.
         if (hid_send_feature_report(device.get(), report.data(), report.size()) <= 0) {
-            return {mouse, Outcome::SendFailed, L"无法发送功能报文。"};
+            return {mouse, Outcome::SendFailed, HID_SEND_FAILED};
         }
         return {mouse, Outcome::Sent, std::wstring()};
     }

@@ -90,8 +90,8 @@ private:
         }
         const std::vector<Mice::Mouse> present = Mice::list();
         if (present.empty()) {
-            std::wcout << L"HID错误: 没有识别到适配的鼠标。" << std::endl;
-            return call.createErrorReply(error("NoMouse"), QStringLiteral("没有识别到适配的鼠标。"));
+            std::wcout << L"HID错误: " << Mice::NO_MOUSE << std::endl;
+            return call.createErrorReply(error("NoMouse"), QString::fromStdWString(Mice::NO_MOUSE));
         }
         QList<QVariantMap> results;
         bool anySent = false;

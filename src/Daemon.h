@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CLIException.h"
+#include "DeviceText.h"
 #include "HID.h"
 #include "Mice.h"
 #include "MouseSettings.h"
@@ -77,7 +78,7 @@ public:
         }
         // Clients get the name as the mouse gave it; only the log line is made safe.
         std::wcout << PrintableText::escape(name) << std::endl;
-        return QString::fromStdWString(name);
+        return DeviceText::toQString(name);
     }
 
     // Both values are checked before the mouse is opened, so a refused call sends nothing.

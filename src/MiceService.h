@@ -3,6 +3,7 @@
 
 #include "CLIException.h"
 #include "Daemon.h"
+#include "DeviceText.h"
 #include "KeptSettingsFile.h"
 #include "Mice.h"
 #include "MouseSettings.h"
@@ -132,8 +133,8 @@ private:
 
     static QVariantMap describe(const Mice::Mouse& mouse) {
         return {{QStringLiteral("productId"), QVariant::fromValue(mouse.productId)},
-                {QStringLiteral("productName"), QString::fromStdWString(mouse.productName)},
-                {QStringLiteral("serialNumber"), QString::fromStdWString(mouse.serialNumber)}};
+                {QStringLiteral("productName"), DeviceText::toQString(mouse.productName)},
+                {QStringLiteral("serialNumber"), DeviceText::toQString(mouse.serialNumber)}};
     }
 
     // A mouse as the log names it; its name is the mouse's own, so it is escaped.

@@ -35,8 +35,8 @@ def configure(values):
     return Call(INTERFACE, "configure", "(bbbbii)", tuple(values))
 
 
-def get(name):
-    return Call(PROPERTIES, "Get", "(ss)", (INTERFACE, name))
+def get(name, interface=INTERFACE):
+    return Call(PROPERTIES, "Get", "(ss)", (interface, name))
 
 
 def _reply(finish):

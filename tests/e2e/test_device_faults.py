@@ -8,7 +8,7 @@ from collections import namedtuple
 
 import pytest
 
-from buses import FAILED, Reply
+from buses import FAILED, MICE, Reply
 from expected import (FREQUENCY_REFUSED, NAME_UNREADABLE, NO_MOUSE, OPEN_FAILED, SEND_FAILED, configure_line,
                       report_for)
 from gio_client import Client, get, configure as configure_call
@@ -128,7 +128,7 @@ def test_names_that_are_not_plain_text_are_answered_and_serving_goes_on(mouse_ri
 
 # A name with control or format characters in it, and how both modes print it: as \xNN or
 # \uNNNN, so that a name can neither drive the terminal nor reorder or forge a line of the
-# log. deviceName answers the name unchanged.
+# log. deviceName and the list of mice answer the name unchanged.
 PRINTED_NAMES = {
     "escape sequences": ("Glide\x1b[2J\x1b[31m M3", "Glide\\x1b[2J\\x1b[31m M3"),
     "forged line": ("Glide M3\nHID错误: 无法发送功能报文。", "Glide M3\\x0aHID错误: 无法发送功能报文。"),
@@ -138,7 +138,7 @@ PRINTED_NAMES = {
     "Chinese unchanged": ("滑翔鼠标 M3 ✦", "滑翔鼠标 M3 ✦"),
     "right-to-left override": ("Glide \u202eM3 evil\u202c end", "Glide \\u202eM3 evil\\u202c end"),
     "marks and isolates": ("\u200f\u061c\u2066Glide\u2069\u200e", "\\u200f\\u061c\\u2066Glide\\u2069\\u200e"),
-    "zero-width characters": ("Gl\u200bi\u200dd\u2060e\ufeff", "Gl\\u200bi\\u200dd\\u2060e\\ufeff"),
+    "zero-width characters": ("\ufeffGl\u200bi\u200dd\u2060e", "\\ufeffGl\\u200bi\\u200dd\\u2060e"),
     "line and paragraph separators": ("Glide\u2028M3\u2029end", "Glide\\u2028M3\\u2029end"),
     "format character beyond U+FFFF": ("Glide\U000e0041", "Glide\\U000e0041"),
 }
@@ -149,5 +149,7 @@ def test_names_are_printed_with_control_characters_escaped(mouse_rig, system_bus
     daemon, _ = serve([Mouse(WIRELESS, manufacturer=name, product=name)])
     one_shot = mouse_rig.run([vorlixd])
     assert one_shot.stdout.splitlines() == ["vorlixd", "鼠标已打开...", f"制造商：{printed}", f"产品名称：{printed}"]
-    assert Client(system_bus.address).call(get("deviceName")) == Reply(None, name)
+    client = Client(system_bus.address)
+    assert client.call(get("deviceName")) == Reply(None, name)
     assert daemon.new_lines() == [f"读取鼠标名称： {printed}"]
+    assert [mouse["productName"] for mouse in client.call(get("mice", MICE)).message] == [name]

@@ -94,22 +94,26 @@ public:
     bool askPassword() const { return permission == Permission::AfterPassword; }
 
     // `miceReached`: each mouse with what it did, when the service kept the settings. True when
-    // the service should be asked about the mice again: a mouse took the settings or could not
-    // be opened, so the mouse line must not still say there is none.
+    // the service should be asked about the mice again: it reached them, and mice may have come
+    // or gone since the mouse line was last asked, so the line must show the mice there now.
     bool applyAnswered(const Answer& answer, const QVector<Mouse>& miceReached) {
         applying = false;
         result = answer;
         reached = miceReached;
         switch (answer.outcome) {
-        case Outcome::Done:
-        case Outcome::NotKept:
+        case Outcome::NotKept: // asking again would read "nothing kept" over what was sent
             baseline = sending;
-            source = answer.outcome == Outcome::Done ? Source::Kept : Source::Sent;
+            source = Source::Sent;
+            defaultsShown = false;
+            return false;
+        case Outcome::Done:
+            baseline = sending;
+            source = Source::Kept;
             defaultsShown = false;
             [[fallthrough]];
         case Outcome::CannotOpen:
         case Outcome::SendFailed:
-            return mouseAnswer.outcome != Outcome::Done || mice.isEmpty();
+            return true;
         case Outcome::NoMouse:
             mouseAnswer = {};
             mice.clear();

@@ -218,10 +218,13 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
 
 # An earlier version's file beside kept settings: the kept ones are shown, and the login entry
 # of an earlier version leaves sending them to the service.
-def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, window, apply_saved, config_home):
+def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse_rig, user_environment,
+                                                         scene_that_waits, window, apply_saved, config_home):
     _, (mouse,) = serve([Mouse(WIRELESS)])
-    window("appliesChangedSettings", system_bus)
-    assert mouse.reports == [report_for(CHOSEN)]
+    with scene_that_waits("appliesChangedSettings", user_environment(system_bus)) as go_on:
+        (second,) = plug(mouse_rig, [Mouse(WIRED_PRO, product="Glide Pro")])
+        go_on()
+    assert mouse.reports == second.reports == [report_for(CHOSEN)]
     earlier_version_file(config_home, EARLIER + "frequency=250\nspeed=4\n")
     window("opensWithTheSavedSettings", system_bus, EXPECTED_SOURCE="Showing the settings the service keeps for the "
            "mouse.", EXPECTED_SHOWN=SHOWN_CHOSEN)

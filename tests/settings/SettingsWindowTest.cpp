@@ -105,9 +105,12 @@ private slots:
         QCOMPARE(text("source"), expected("EXPECTED_SOURCE_AFTER"));
     }
 
-    // Every setting away from its default, then Enter in the last control.
+    // Every setting away from its default, then Enter in the last control. A second mouse is
+    // plugged in meanwhile: it gets them too, and the mouse line shows it once they are sent.
     void appliesChangedSettings() {
         QTRY_COMPARE(text("source"), QString("Showing the defaults: the service keeps no settings yet."));
+        QTRY_COMPARE(text("mouse"), QString("Glide M3 (0xC652)"));
+        waitForTheTest();
         QCOMPARE(shownSettings(), QString("true false true true 1000 3"));
         press(Qt::Key_P, Qt::AltModifier);
         press(Qt::Key_Up);
@@ -120,8 +123,10 @@ private slots:
         QTRY_COMPARE(shownSettings(), QString("false true false true 500 2"));
         QCOMPARE(text("source"), QString("Changed, not applied yet: press Apply to send and keep what is shown."));
         press(Qt::Key_Return);
-        QTRY_COMPARE(text("result"), QString("The settings were applied and kept."));
+        QTRY_COMPARE(text("result"), QString("The settings were applied and kept.\nGlide M3 (0xC652) took them.\n"
+                                             "Glide Pro (0xC656) took them."));
         QCOMPARE(text("source"), QString("Showing the settings the service keeps for the mouse."));
+        QTRY_COMPARE(text("mouse"), QString("Glide M3 (0xC652)\nGlide Pro (0xC656)"));
     }
 
     // EXPECTED_SOURCE and EXPECTED_SHOWN: where the settings the window opens with come

@@ -218,8 +218,8 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
 
 # An earlier version's file beside kept settings: the kept ones are shown, and the login entry
 # of an earlier version leaves sending them to the service.
-def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse_rig, user_environment, scene_that_waits,
-                                                       window, apply_saved, config_home):
+def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse_rig, user_environment,
+                                                        scene_that_waits, window, apply_saved, config_home):
     _, (mouse,) = serve([Mouse(WIRELESS)])
     with scene_that_waits("appliesChangedSettings", user_environment(system_bus)) as go_on:
         (second,) = plug(mouse_rig, [Mouse(WIRED_PRO, product="Glide Pro")])

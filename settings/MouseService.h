@@ -70,7 +70,7 @@ public:
         QDBusMessage call = QDBusMessage::createMethodCall(
             SERVICE, PATH, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
         call << MICE_INTERFACE;
-        send(call, ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) {
+        send(call, context, [answered](const QDBusMessage& reply) {
             const Answer answer = answerTo(reply);
             Reading reading;
             if (answer.outcome == Outcome::Done) {
@@ -91,12 +91,10 @@ public:
             QDBusMessage::createMethodCall(SERVICE, PATH, MICE_INTERFACE, QStringLiteral("configureAndKeep")),
             settings);
         call.setInteractiveAuthorizationAllowed(askPassword);
-        send(call, askPassword ? PASSWORD_TIMEOUT_MS : ANSWER_TIMEOUT_MS, context,
-             [answered](const QDBusMessage& reply) {
-                 const Answer answer = answerTo(reply);
-                 answered(answer,
-                          answer.outcome == Outcome::Done ? miceIn(reply.arguments().value(0)) : QVector<Mouse>());
-             });
+        send(call, context, [answered](const QDBusMessage& reply) {
+            const Answer answer = answerTo(reply);
+            answered(answer, answer.outcome == Outcome::Done ? miceIn(reply.arguments().value(0)) : QVector<Mouse>());
+        });
     }
 
     // Sends the settings to the first mouse only, through the interface every client of the
@@ -106,7 +104,7 @@ public:
         send(withArguments(
                  QDBusMessage::createMethodCall(SERVICE, PATH, FIRST_MOUSE_INTERFACE, QStringLiteral("configure")),
                  settings),
-             ANSWER_TIMEOUT_MS, context, [answered](const QDBusMessage& reply) { answered(answerTo(reply)); });
+             context, [answered](const QDBusMessage& reply) { answered(answerTo(reply)); });
     }
 
     // Whether this process may change the settings, asked of polkit for its own bus name as
@@ -121,8 +119,7 @@ public:
             return;
         }
         const bool noPasswordPrompt = false;
-        send(PolkitAuthority::question(QDBusConnection::systemBus().baseService(), noPasswordPrompt), ANSWER_TIMEOUT_MS,
-             context,
+        send(PolkitAuthority::question(QDBusConnection::systemBus().baseService(), noPasswordPrompt), context,
              // Unknown leaves the decision to the service, which then says what it decided.
              [answered](const QDBusMessage& reply) { answered(PolkitAuthority::permission(reply)); });
     }
@@ -140,8 +137,9 @@ private:
     // The service allows a password prompt five minutes, then still has to send.
     static constexpr int PASSWORD_TIMEOUT_MS = 6 * 60 * 1000;
 
-    static void send(const QDBusMessage& call, int timeout, QObject* context,
-                     const std::function<void(const QDBusMessage&)>& done) {
+    // A call that lets polkit ask for a password is given the prompt's time, whichever call it
+    // is: cut short, it would say "did not answer" to a person still typing the password.
+    static void send(const QDBusMessage& call, QObject* context, const std::function<void(const QDBusMessage&)>& done) {
         // Without a bus a pending call never finishes, so that is answered here, though
         // still from the event loop like every other answer.
         if (!busAnswers() || !QDBusConnection::systemBus().isConnected()) {
@@ -150,6 +148,7 @@ private:
             QTimer::singleShot(0, context, [done, noBus] { done(noBus); });
             return;
         }
+        const int timeout = call.isInteractiveAuthorizationAllowed() ? PASSWORD_TIMEOUT_MS : ANSWER_TIMEOUT_MS;
         auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::systemBus().asyncCall(call, timeout), context);
         QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
                          [done](QDBusPendingCallWatcher* finished) {

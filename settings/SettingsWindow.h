@@ -206,6 +206,9 @@ protected:
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
         showMouseLine();
+        // No higher than the settings need at this width: maximised, the lines about them
+        // stay right under them instead of below an empty band.
+        settingsArea->setMaximumHeight(settingsArea->widget()->heightForWidth(settingsArea->width()));
     }
 
 private:

@@ -218,6 +218,11 @@ private slots:
         QVERIFY(window->grab().save(expected("SCREENSHOT") + ".png"));
         window->setGeometry(screen);
         QTRY_COMPARE(window->size(), screen.size());
+        const auto* settings = window->findChild<QGroupBox*>();
+        const auto* source = window->findChild<QLabel*>("source");
+        QTRY_VERIFY(source->mapTo(window.get(), QPoint()).y() -
+                        settings->mapTo(window.get(), settings->rect().bottomLeft()).y() <
+                    source->height());
         QVERIFY(window->grab().save(expected("SCREENSHOT") + "-maximised.png"));
     }
 };

@@ -141,6 +141,12 @@ class Bus:
                              "org.freedesktop.DBus.NameHasOwner", f"string:{name}", user=user)
         return result.stdout.rstrip().endswith("boolean true")
 
+    def unique_name(self, name=SERVICE):
+        """The unique bus name of the connection that owns `name`."""
+        result = self.client("busctl", "call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "GetNameOwner", "s", name)
+        return result.stdout.split()[1].strip('"')
+
     def owner_pid(self, name=SERVICE):
         result = self.client("busctl", "call", "org.freedesktop.DBus", "/org/freedesktop/DBus",
                              "org.freedesktop.DBus", "GetConnectionUnixProcessID", "s", name)

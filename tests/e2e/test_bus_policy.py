@@ -10,7 +10,7 @@ import pytest
 
 from buses import ERROR, INTERFACE, MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply, reply_of
 from mice import WIRELESS, Mouse, plug
-from polkit_authority import PolkitAuthority
+from polkit_authority import ACTION, PolkitAuthority
 
 POLICY = Path(__file__).resolve().parents[2] / "packaging" / "org.vorlix.mouse.vorlixd.conf"
 ACCESS_DENIED = "org.freedesktop.DBus.Error.AccessDenied"
@@ -60,8 +60,8 @@ def call(bus, member, args, user=None, interactive=False, interface=INTERFACE):
                                         "--", *(str(a).lower() for a in args), user=user))
 
 
-# polkit's answer for the caller's user, or None when polkit is not there; whether the
-# caller lets an agent ask for a password; what the caller is told.
+# polkit's answer to everyone, or None when polkit is not there; whether the caller lets an
+# agent ask for a password; what the caller is told.
 @pytest.mark.parametrize("user, answer, interactive, refusal", [
     (None, None, False, None),
     (NOBODY, "yes", False, None),
@@ -70,9 +70,9 @@ def call(bus, member, args, user=None, interactive=False, interface=INTERFACE):
     (NOBODY, "challenge", True, None),
     (NOBODY, None, False, NO_POLKIT),
 ], ids=["root without polkit", "allowed", "refused", "password needed", "password given", "polkit unreachable"])
-def test_polkit_decides_who_changes_the_mouse(policy_bus, workdir, user, answer, interactive, refusal):
+def test_polkit_decides_who_changes_the_mouse(policy_bus, user, answer, interactive, refusal):
     bus, mouse, daemon = policy_bus
-    polkit = PolkitAuthority(bus, workdir, {NOBODY: answer}) if answer else None
+    polkit = PolkitAuthority(bus, answer) if answer else None
     try:
         reply = call(bus, "configure", VALUES, user, interactive)
         questions = polkit.questions() if polkit else []
@@ -81,19 +81,20 @@ def test_polkit_decides_who_changes_the_mouse(policy_bus, workdir, user, answer,
             polkit.close()
     assert reply == Reply(ACCESS_DENIED if refusal else None, refusal)
     assert len(mouse.reports) == (0 if refusal else 1)
-    asked = [("system-bus-name", ":", NOBODY, "org.vorlix.mouse.vorlixd.configure", int(interactive))]
-    assert [(q["kind"], q["name"][0], q["uid"], q["action"], q["flags"]) for q in questions] == (
-        asked if polkit and user else [])
+    # Asked once, about the caller: a connection of its own, not the service's.
+    assert [(kind, name[0], action, flags) for kind, name, action, flags in questions] == (
+        [("system-bus-name", ":", ACTION, int(interactive))] if polkit else [])
+    assert bus.unique_name() not in [name for _, name, _, _ in questions]
     assert daemon.lines()[-1].endswith(f"： {refusal}") if refusal else "已拒绝" not in daemon.lines()[-1]
 
 
 # Keeping and forgetting settings are changes too; only reading them is open to all.
 @pytest.mark.parametrize("member, args", [("configureAndKeep", VALUES), ("forgetKeptSettings", ())])
-def test_keeping_and_forgetting_ask_polkit_too(policy_bus, workdir, member, args):
+def test_keeping_and_forgetting_ask_polkit_too(policy_bus, member, args):
     bus, mouse, _ = policy_bus
     assert call(bus, "configureAndKeep", (False, False, False, False, 125, 1), interface=MICE) == Reply(None, None)
     kept = bus.get_property("keptSettings", user=NOBODY, interface=MICE)
-    polkit = PolkitAuthority(bus, workdir, {NOBODY: "no"})
+    polkit = PolkitAuthority(bus, "no")
     try:
         assert call(bus, member, args, NOBODY, interface=MICE) == Reply(ERROR + "NotAllowed", NOT_ALLOWED)
     finally:

@@ -20,7 +20,7 @@ from buses import MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, as_user
 from expected import report_for
 from mice import DEFAULT_REPORT, WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse, plug
 from mouse_rig import NO_NODE, SEND_FAILS
-from polkit_authority import PolkitAuthority
+from polkit_authority import ACTION, PolkitAuthority
 
 BUILD = Path(__file__).resolve().parents[2] / "build"
 WINDOW_TEST = Path(os.environ.get("SETTINGS_WINDOW_TEST", BUILD / "tests" / "settings" / "settings-window-test"))
@@ -130,7 +130,7 @@ def apply_saved(user_environment):
 NO_SETTINGS_YET = "Showing the defaults: the service keeps no settings yet."
 UNREAD = "Showing the defaults: the settings the service keeps could not be read."
 # Each row: the mice, the bus policy (None: no service; "no bus": none reachable), who runs the
-# window and what polkit answers them (None: no polkit), the service's state folder, the
+# window, what polkit answers everyone (None: no polkit), the service's state folder, the
 # administrator's options, the lines the window shows (the source line before Apply) and its
 # language.
 Row = namedtuple("Row", "mice service user answer state options mouse_line access_line administrator_line "
@@ -190,7 +190,7 @@ WINDOW_ROWS = {
 def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, window, row):
     devices = plug(mouse_rig, row.mice)
     bus = Bus(workdir / "bus", **({"policy": "", "includes": [SHIPPED_POLICY]} if row.service == "shipped" else {}))
-    authority = PolkitAuthority(bus, workdir, {row.user: row.answer}) if row.answer else None
+    authority = PolkitAuthority(bus, row.answer) if row.answer else None
     defaults = workdir / "defaults"
     defaults.write_text(row.options or '#VORLIXD_OPTIONS=""\n')
     try:
@@ -305,14 +305,14 @@ def test_window_stays_responsive_while_the_service_is_stuck(serve, system_bus, u
 
 def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
     daemon, _ = serve([Mouse(WIRELESS)])
-    polkit.answer({NOBODY: "yes"})
     window("focusChangesAskNothingOfTheService", system_bus, NOBODY)
     # One reading when the window opens, nothing for the focus changes.
     assert daemon.new_lines() == ["读取保存的设置： 无", "列出鼠标： 1"]
+    # The window asks about itself (a connection of its own, not the service's), never offering a prompt.
     questions = polkit.questions()
-    assert len(questions) > 1 and all(q == {**questions[0], "name": q["name"]} for q in questions)
-    assert questions[0] | {"name": None} == {"kind": "system-bus-name", "name": None, "uid": NOBODY,
-                                             "action": "org.vorlix.mouse.vorlixd.configure", "flags": 0}
+    assert len(questions) > 1 and {(kind, name[0], action, flags) for kind, name, action, flags in questions} == {
+        ("system-bus-name", ":", ACTION, 0)}
+    assert system_bus.unique_name() not in [name for _, name, _, _ in questions]
     assert "Rejected" not in (workdir / "system" / "system.log").read_text()
 
 

@@ -250,7 +250,7 @@ ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent
 
 
 # Settings saved by an earlier version, the administrator's options, the mice, and what
-# `--apply` prints, returns and sends (the service keeps nothing here).
+# `--apply` prints, returns and sends (the service keeps nothing, before or after).
 @pytest.mark.parametrize("saved, options, mice, line, code, sent", [
     (EARLIER + "frequency=250\nspeed=4\n", None, [Mouse(WIRELESS)], "The saved mouse settings were applied.\n", 0,
      (False, True, True, False, 250, 4)),
@@ -283,6 +283,7 @@ def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_s
         bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/{unreachable}"} if unreachable else {}
         assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults), **bus) == (line.format(defaults), code)
     assert [d.reports for d in devices] == [[report_for(sent)] if sent else [] for d in devices]
+    assert system_bus.get_property("keptSettings", interface=MICE) == "a{sv} 0"  # sending is not keeping
 
 
 def test_refresh_shows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_environment, scene_that_waits):

@@ -101,27 +101,21 @@ public:
         result = answer;
         reached = miceReached;
         switch (answer.outcome) {
-        case Outcome::NotKept: // asking again would read "nothing kept" over what was sent
-            baseline = sending;
-            source = Source::Sent;
-            defaultsShown = false;
-            return false;
         case Outcome::Done:
-            baseline = sending;
-            source = Source::Kept;
-            defaultsShown = false;
-            [[fallthrough]];
+            showSent(Source::Kept);
+            return true;
+        case Outcome::NotKept: // asking again would read "nothing kept" over what was sent
+            showSent(Source::Sent);
+            return false;
+        case Outcome::NoAnswer: // what the service keeps is unknown until Refresh asks again
+            showSent(Source::Unsure);
+            return false;
         case Outcome::CannotOpen:
         case Outcome::SendFailed:
             return true;
         case Outcome::NoMouse:
             mouseAnswer = {};
             mice.clear();
-            return false;
-        case Outcome::NoAnswer: // what the service keeps is unknown until Refresh asks again
-            baseline = sending;
-            source = Source::Unsure;
-            defaultsShown = false;
             return false;
         default:
             return false;
@@ -333,6 +327,13 @@ private:
     void clearResult() { result.reset(); }
 
     enum class Source { Unknown, Kept, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread, Unsure };
+
+    // The controls now stand for what was just sent, which is `where` as far as the window knows.
+    void showSent(Source where) {
+        baseline = sending;
+        source = where;
+        defaultsShown = false;
+    }
 
     bool askingMouse = true;
     Answer mouseAnswer;

@@ -9,7 +9,8 @@
 // Text a device gave (its name, its serial number), handed on to clients exactly as given.
 // Qt's own conversion from a wide string takes a leading U+FEFF for a byte-order mark and
 // drops it, so a name could reach a client other than the mouse wrote it. What is not a
-// character at all becomes U+FFFD, as with Qt's conversion.
+// character at all (a lone surrogate, or beyond U+10FFFF) becomes U+FFFD, so that clients
+// always get valid Unicode; Qt's conversion would pass such values on as broken UTF-16.
 class DeviceText {
 public:
     static QString toQString(const std::wstring& text) {

@@ -3,7 +3,6 @@
 // vorlixd-apply share. It must accept exactly the lines that save() writes: whatever it
 // accepts is written back byte for byte and makes a whole report; anything else is refused
 // with a reason, never half read.
-#include "CLIException.h"
 #include "KeptSettingsFile.h"
 #include "MouseSettings.h"
 
@@ -15,15 +14,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const KeptSettingsFile file("/nowhere/kept-settings");
-    try {
-        const MouseSettings settings = file.fromLine(text);
-        if (KeptSettingsFile::line(settings) != text || settings.toVorlixConfig().serialize().size() != 32) {
-            std::abort();
-        }
-    } catch (const CLIException& e) {
-        if (e.getMessage().empty()) {
-            std::abort();
-        }
+    const ReadSettings read = file.fromLine(text);
+    if (read.settings ? KeptSettingsFile::line(*read.settings) != text ||
+                            read.settings->toVorlixConfig().serialize().size() != 32 || !read.result.done()
+                      : read.result.sentence.empty()) {
+        std::abort();
     }
     return 0;
 }

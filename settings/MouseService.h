@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "BusSettings.h"
 #include "MouseSettings.h"
 #include "PolkitAuthority.h"
+#include "ServiceNames.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -30,28 +32,13 @@
 // as an outcome for the caller to put into words, and only while `context` still exists.
 class MouseService {
 public:
-    enum class Outcome {
-        Done,
-        NoMouse,
-        CannotOpen,
-        SendFailed,
-        NotKept,
-        InvalidValue,
-        NotAllowed,
-        NoAnswer,
-        ServiceMissing,
-        NoBus,
-        Failed
-    };
-
-    struct Answer {
-        Outcome outcome = Outcome::Done;
-        QString detail; // the service's or the bus's own words about a failure
-    };
+    // The service's or the bus's own words come with a failure.
+    using Answer = Result;
 
     // A supported mouse as the service lists it. Its name and serial number are the mouse's
     // own. After an Apply, `outcome` says whether it took the settings (Done) or why not.
     struct Mouse {
+        QString usbDevice;
         uint productId = 0;
         QString name;
         QString serialNumber;
@@ -125,12 +112,12 @@ public:
     }
 
 private:
-    inline static const QString SERVICE = QStringLiteral("org.vorlix.mouse.vorlixd");
-    inline static const QString PATH = QStringLiteral("/org/vorlix/mouse/vorlixd");
-    inline static const QString MICE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd.Mice");
-    inline static const QString FIRST_MOUSE_INTERFACE = QStringLiteral("org.vorlix.mouse.vorlixd");
+    inline static const QString SERVICE = QLatin1String(ServiceNames::SERVICE);
+    inline static const QString PATH = QLatin1String(ServiceNames::PATH);
+    inline static const QString MICE_INTERFACE = QLatin1String(ServiceNames::MICE_INTERFACE);
+    inline static const QString FIRST_MOUSE_INTERFACE = QLatin1String(ServiceNames::FIRST_MOUSE_INTERFACE);
     // Our own name for a system bus that could not be reached, so that no call is sent.
-    inline static const QString NO_BUS = QStringLiteral("org.vorlix.mouse.vorlixd.Error.NoBus");
+    inline static const QString NO_BUS = QString::fromStdString(ServiceNames::errorName(Outcome::NoBus));
     // A live service answers well within this, even when each USB transfer stalls until the
     // kernel gives up on it (5 s).
     static constexpr int ANSWER_TIMEOUT_MS = 30 * 1000;
@@ -201,8 +188,7 @@ private:
     static constexpr int GREETING_TIMEOUT_MS = 5 * 1000;
 
     static QDBusMessage withArguments(QDBusMessage call, const MouseSettings& settings) {
-        call << settings.liftOffDetection << settings.smartScrolling << settings.remapWheelPress
-             << settings.remapGestureButton << settings.frequency << settings.speed;
+        call.setArguments(BusSettings::toArguments(settings));
         return call;
     }
 
@@ -212,7 +198,8 @@ private:
         QVector<Mouse> mice;
         for (const QVariantMap& mouse : qdbus_cast<QList<QVariantMap>>(listed)) {
             const QString error = mouse.value(QStringLiteral("error")).toString();
-            mice.append({mouse.value(QStringLiteral("productId")).toUInt(),
+            mice.append({mouse.value(QStringLiteral("usbDevice")).toString(),
+                         mouse.value(QStringLiteral("productId")).toUInt(),
                          mouse.value(QStringLiteral("productName")).toString(),
                          mouse.value(QStringLiteral("serialNumber")).toString(),
                          error.isEmpty() ? Outcome::Done : failure(error)});
@@ -223,12 +210,6 @@ private:
     // Failures are told apart by their names alone; their messages are for people.
     static Outcome failure(const QString& errorName) {
         static const QMap<QString, Outcome> named = {
-            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.NoMouse"), Outcome::NoMouse},
-            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.CannotOpen"), Outcome::CannotOpen},
-            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.SendFailed"), Outcome::SendFailed},
-            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.NotKept"), Outcome::NotKept},
-            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.InvalidValue"), Outcome::InvalidValue},
-            {QStringLiteral("org.vorlix.mouse.vorlixd.Error.NotAllowed"), Outcome::NotAllowed},
             // polkit's refusal on the interface every client knows
             {QDBusError::errorString(QDBusError::AccessDenied), Outcome::NotAllowed},
             // The call may have reached the service and the mouse: nobody can tell.
@@ -237,15 +218,14 @@ private:
             {QDBusError::errorString(QDBusError::TimedOut), Outcome::NoAnswer},
             {QDBusError::errorString(QDBusError::ServiceUnknown), Outcome::ServiceMissing},
             {QDBusError::errorString(QDBusError::NoServer), Outcome::ServiceMissing},
-            {QDBusError::errorString(QDBusError::Disconnected), Outcome::NoAnswer}, // the bus went away meanwhile
-            {NO_BUS, Outcome::NoBus}};
-        return named.value(errorName, Outcome::Failed);
+            {QDBusError::errorString(QDBusError::Disconnected), Outcome::NoAnswer}}; // the bus went away meanwhile
+        return named.value(errorName, ServiceNames::outcomeOf(errorName.toStdString()));
     }
 
     static Answer answerTo(const QDBusMessage& reply) {
         if (reply.type() != QDBusMessage::ErrorMessage) {
             return {};
         }
-        return {failure(reply.errorName()), reply.errorMessage()};
+        return {failure(reply.errorName()), reply.errorMessage().toStdWString()};
     }
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "AdministratorSettings.h"
 #include "MouseSettings.h"
 
 #include <QSettings>
@@ -9,46 +10,18 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include <algorithm>
-
-// Settings the window finds saved: those the service keeps, or those an earlier version of
-// the window saved in a file of its own.
+// The files the window reads for itself: the administrator's settings, which win over those
+// the service keeps, and those an earlier version of the window saved in a file of its own.
 class SavedSettings {
 public:
-    // The settings in `values`, named as configureAndKeep names its arguments (the service's
-    // keptSettings, or an earlier version's file). A value that is missing or that the mouse
-    // would not take keeps its default, and its name is added to `unreadable`.
-    static MouseSettings read(const QVariantMap& values, QStringList& unreadable) {
-        MouseSettings settings;
-        const auto readFlag = [&](const QString& key, bool& flag) {
-            const QString text = values.value(key).toString();
-            if (text == QLatin1String("true") || text == QLatin1String("false")) {
-                flag = text == QLatin1String("true");
-            } else {
-                unreadable << key;
-            }
-        };
-        const auto readNumber = [&](const QString& key, int& number, auto accepted) {
-            bool isNumber = false;
-            const int value = values.value(key).toString().toInt(&isNumber);
-            if (isNumber && accepted(value)) {
-                number = value;
-            } else {
-                unreadable << key;
-            }
-        };
-        readFlag(QStringLiteral("liftOffDetection"), settings.liftOffDetection);
-        readFlag(QStringLiteral("smartScrolling"), settings.smartScrolling);
-        readFlag(QStringLiteral("remapWheelPress"), settings.remapWheelPress);
-        readFlag(QStringLiteral("remapGestureButton"), settings.remapGestureButton);
-        readNumber(QStringLiteral("frequency"), settings.frequency, [](int value) {
-            return std::find(MouseSettings::FREQUENCIES.begin(), MouseSettings::FREQUENCIES.end(), value) !=
-                   MouseSettings::FREQUENCIES.end();
-        });
-        readNumber(QStringLiteral("speed"), settings.speed, [](int value) {
-            return value >= MouseSettings::FIRST_SPEED_STEP && value <= MouseSettings::LAST_SPEED_STEP;
-        });
-        return settings;
+    ReadSettings administrator;
+    QString administratorFile;
+    QVariantMap earlierVersion; // by name, as the service's keptSettings; empty when there is no such file
+    QString earlierVersionFile;
+
+    static SavedSettings read() {
+        return {AdministratorSettings::read(), QString::fromStdString(AdministratorSettings::filePath()),
+                readEarlierVersionFile(), earlierVersionFilePath()};
     }
 
     // What versions before the service kept settings saved after each Apply; read only now.

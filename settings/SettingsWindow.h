@@ -3,6 +3,7 @@
 
 #include "MouseService.h"
 #include "MouseSettings.h"
+#include "SavedSettings.h"
 #include "WindowState.h"
 
 #include <QAction>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QTextDocument>
@@ -28,6 +30,9 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <tuple>
 
 // The settings window: the mice the service found, the six settings, and Apply. It shows
 // a WindowState and never waits for the service: answers update the state when they come.
@@ -82,35 +87,9 @@ public:
 
         auto* settingsBox = new QGroupBox(tr("Sent to the mouse"));
         auto* settingsForm = new QFormLayout(settingsBox);
-        frequencyBox->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
-        for (int frequency : MouseSettings::FREQUENCIES) {
-            frequencyBox->addItem(tr("%1 Hz").arg(frequency), frequency);
+        for (const auto& [name, label, explanation] : presentations()) {
+            addSetting(settingsForm, name, label, explanation);
         }
-        addSetting(settingsForm, tr("&Polling rate:"), frequencyBox,
-                   tr("How many times a second the mouse reports to the computer."));
-        speedSlider->setRange(MouseSettings::FIRST_SPEED_STEP, MouseSettings::LAST_SPEED_STEP);
-        speedSlider->setPageStep(1);
-        speedSlider->setTickInterval(1);
-        speedSlider->setTickPosition(QSlider::TicksBelow);
-        auto* speedRow = new QWidget;
-        auto* speedLayout = new QHBoxLayout(speedRow);
-        speedLayout->setContentsMargins(0, 0, 0, 0);
-        speedLayout->addWidget(new QLabel(QString::number(MouseSettings::FIRST_SPEED_STEP)));
-        speedLayout->addWidget(speedSlider, 1);
-        speedLayout->addWidget(new QLabel(QString::number(MouseSettings::LAST_SPEED_STEP)));
-        speedLayout->addWidget(speedStepLabel);
-        addSetting(settingsForm, tr("Pointer &speed:"), speedSlider,
-                   tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own."),
-                   speedRow);
-        addSetting(settingsForm, QString(), liftOffBox,
-                   tr("Switches the mouse's detection of being lifted off the surface on or off."));
-        addSetting(
-            settingsForm, QString(), smartScrollingBox,
-            tr("Switches the mouse's smart-scrolling mode on or off; what it does to scrolling is up to the mouse."));
-        addSetting(settingsForm, QString(), wheelPressBox,
-                   tr("Whether the mouse remaps a press on the wheel; the mouse chooses the function."));
-        addSetting(settingsForm, QString(), gestureButtonBox,
-                   tr("Whether the mouse remaps the gesture button; the mouse chooses the function."));
         // The settings scroll when the screen is too low for them (twice the scale on a small
         // screen); the focus takes the view along, so every control stays reachable by keyboard.
         auto* settingsColumn = new QWidget;
@@ -129,11 +108,6 @@ public:
             }
         });
         layout->addWidget(settingsArea);
-        connect(frequencyBox, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
-        connect(speedSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
-        for (QCheckBox* box : {liftOffBox, smartScrollingBox, wheelPressBox, gestureButtonBox}) {
-            connect(box, &QCheckBox::toggled, this, &SettingsWindow::choose);
-        }
 
         layout->addWidget(sourceLabel);
         resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -225,10 +199,69 @@ private:
 
     static constexpr int MOST_WIDTH = 640;
 
-    // A labelled control (shown inside `shown` where that is given) with its one-line
-    // explanation underneath; the label's mnemonic moves the focus to the control itself.
-    void addSetting(QFormLayout* form, const QString& label, QWidget* control, const QString& explanation,
-                    QWidget* shown = nullptr) {
+    // What the window says of each setting, in the order it shows them: its label, then a line
+    // of explanation.
+    QVector<std::tuple<const char*, QString, QString>> presentations() const {
+        return {
+            {"frequency", tr("&Polling rate:"), tr("How many times a second the mouse reports to the computer.")},
+            {"speed", tr("Pointer &speed:"),
+             tr("The mouse's pointer speed, in five steps; each step is a speed code of the mouse's own.")},
+            {"liftOffDetection", tr("&Lift-off detection"),
+             tr("Switches the mouse's detection of being lifted off the surface on or off.")},
+            {"smartScrolling", tr("S&mart scrolling"),
+             tr("Switches the mouse's smart-scrolling mode on or off; what it does to scrolling is up to the mouse.")},
+            {"remapWheelPress", tr("Remap &wheel press"),
+             tr("Whether the mouse remaps a press on the wheel; the mouse chooses the function.")},
+            {"remapGestureButton", tr("Remap &gesture button"),
+             tr("Whether the mouse remaps the gesture button; the mouse chooses the function.")},
+        };
+    }
+
+    // The control of the setting `name`, as its kind asks for, with its explanation underneath;
+    // a label's mnemonic moves the focus to the control itself.
+    void addSetting(QFormLayout* form, const char* name, const QString& label, const QString& explanation) {
+        size_t i = 0;
+        while (std::strcmp(MouseSettings::settings()[i].name, name) != 0) {
+            ++i;
+        }
+        const Setting& setting = MouseSettings::settings()[i];
+        QWidget* control = nullptr;
+        QWidget* shown = nullptr;
+        switch (setting.kind) {
+        case Setting::Kind::Flag: {
+            auto* box = new QCheckBox(label);
+            connect(box, &QCheckBox::toggled, this, &SettingsWindow::choose);
+            control = box;
+            break;
+        }
+        case Setting::Kind::Rate: {
+            auto* box = new QComboBox;
+            box->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+            for (const int value : setting.values) {
+                box->addItem(tr("%1 Hz").arg(value), value);
+            }
+            connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
+            control = box;
+            break;
+        }
+        case Setting::Kind::Step: {
+            stepSlider = new QSlider(Qt::Horizontal);
+            stepSlider->setRange(setting.values.front(), setting.values.back());
+            stepSlider->setPageStep(1);
+            stepSlider->setTickInterval(1);
+            stepSlider->setTickPosition(QSlider::TicksBelow);
+            connect(stepSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
+            shown = new QWidget;
+            auto* row = new QHBoxLayout(shown);
+            row->setContentsMargins(0, 0, 0, 0);
+            row->addWidget(new QLabel(QString::number(setting.values.front())));
+            row->addWidget(stepSlider, 1);
+            row->addWidget(new QLabel(QString::number(setting.values.back())));
+            row->addWidget(speedStepLabel);
+            control = stepSlider;
+        }
+        }
+        controls[i] = control;
         auto* text = new QLabel(explanation);
         text->setWordWrap(true);
         QFont small = text->font();
@@ -239,7 +272,7 @@ private:
         column->setSpacing(0);
         column->addWidget(shown ? shown : control);
         column->addWidget(text);
-        if (label.isEmpty()) { // a check box: the explanation lines up with its text
+        if (setting.kind == Setting::Kind::Flag) { // the explanation lines up with the check box's text
             text->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                             style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing));
             form->addRow(column);
@@ -253,7 +286,8 @@ private:
 
     void askService() {
         MouseService::ask(this, [this](const WindowState::Answer& answer, const MouseService::Reading& reading) {
-            if (const std::optional<MouseSettings> shown = state.serviceAnswered(answer, reading)) {
+            if (const std::optional<MouseSettings> shown = state.serviceAnswered(answer, reading,
+                                                                                 SavedSettings::read())) {
                 showSettings(*shown);
             }
             showState();
@@ -282,12 +316,12 @@ private:
             label->setToolTip(detail.isEmpty() ? QString() : Qt::convertFromPlainText(detail));
             label->setAccessibleDescription(detail);
         }
-        for (QWidget* control : settingControls()) {
+        for (QWidget* control : controls) {
             control->setEnabled(state.controlsEnabled());
         }
         defaultsButton->setEnabled(state.controlsEnabled());
         applyButton->setEnabled(state.applyEnabled());
-        speedStepLabel->setText(tr("Step %1").arg(speedSlider->value()));
+        speedStepLabel->setText(tr("Step %1").arg(stepSlider->value()));
     }
 
     // One line for each mouse, each cut to the window's width on its own.
@@ -304,35 +338,32 @@ private:
         mouseLabel->setText(shown.join(QLatin1Char('\n')));
     }
 
-    QVector<QWidget*> settingControls() const {
-        return {frequencyBox, speedSlider, liftOffBox, smartScrollingBox, wheelPressBox, gestureButtonBox};
-    }
-
     // Shown without a signal per control, so the state sees only whole sets of settings.
     void showSettings(const MouseSettings& settings) {
-        for (QWidget* control : settingControls()) {
-            control->blockSignals(true);
-        }
-        frequencyBox->setCurrentIndex(frequencyBox->findData(settings.frequency));
-        speedSlider->setValue(settings.speed);
-        liftOffBox->setChecked(settings.liftOffDetection);
-        smartScrollingBox->setChecked(settings.smartScrolling);
-        wheelPressBox->setChecked(settings.remapWheelPress);
-        gestureButtonBox->setChecked(settings.remapGestureButton);
-        for (QWidget* control : settingControls()) {
-            control->blockSignals(false);
+        for (size_t i = 0; i < MouseSettings::COUNT; ++i) {
+            const QSignalBlocker quiet(controls[i]);
+            if (auto* box = qobject_cast<QCheckBox*>(controls[i])) {
+                box->setChecked(settings[i] != 0);
+            } else if (auto* list = qobject_cast<QComboBox*>(controls[i])) {
+                list->setCurrentIndex(list->findData(settings[i]));
+            } else {
+                qobject_cast<QSlider*>(controls[i])->setValue(settings[i]);
+            }
         }
         state.choose(settings);
     }
 
     void choose() {
         MouseSettings settings;
-        settings.frequency = frequencyBox->currentData().toInt();
-        settings.speed = speedSlider->value();
-        settings.liftOffDetection = liftOffBox->isChecked();
-        settings.smartScrolling = smartScrollingBox->isChecked();
-        settings.remapWheelPress = wheelPressBox->isChecked();
-        settings.remapGestureButton = gestureButtonBox->isChecked();
+        for (size_t i = 0; i < MouseSettings::COUNT; ++i) {
+            if (auto* box = qobject_cast<QCheckBox*>(controls[i])) {
+                settings[i] = box->isChecked();
+            } else if (auto* list = qobject_cast<QComboBox*>(controls[i])) {
+                settings[i] = list->currentData().toInt();
+            } else {
+                settings[i] = qobject_cast<QSlider*>(controls[i])->value();
+            }
+        }
         state.choose(settings);
         showState();
     }
@@ -341,13 +372,9 @@ private:
     QLabel* mouseLabel = new QLabel;
     QLabel* accessLabel = new QLabel;
     QLabel* administratorLabel = new QLabel;
-    QComboBox* frequencyBox = new QComboBox;
-    QSlider* speedSlider = new QSlider(Qt::Horizontal);
+    std::array<QWidget*, MouseSettings::COUNT> controls{}; // in the order of MouseSettings::settings()
+    QSlider* stepSlider = nullptr;
     QLabel* speedStepLabel = new QLabel;
-    QCheckBox* liftOffBox = new QCheckBox(tr("&Lift-off detection"));
-    QCheckBox* smartScrollingBox = new QCheckBox(tr("S&mart scrolling"));
-    QCheckBox* wheelPressBox = new QCheckBox(tr("Remap &wheel press"));
-    QCheckBox* gestureButtonBox = new QCheckBox(tr("Remap &gesture button"));
     QLabel* sourceLabel = new QLabel;
     QLabel* resultLabel = new QLabel;
     QPushButton* applyButton = nullptr;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "AdministratorSettings.h"
+#include "BusSettings.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
@@ -16,15 +16,15 @@
 
 // What the settings window knows, and the sentences that say it: the mice, whether this
 // user may change their settings, which settings the controls show and where they came from,
-// a call in flight and the last result. The widgets only show it. Each event replaces what
-// it makes stale, so the lines never contradict one another.
+// a call in flight and the last result. The widgets only show it, and it reads nothing itself:
+// the service's answers and the files come in as arguments. Each event replaces what it makes
+// stale, so the lines never contradict one another.
 class WindowState {
     Q_DECLARE_TR_FUNCTIONS(WindowState)
 
 public:
     using Answer = MouseService::Answer;
     using Mouse = MouseService::Mouse;
-    using Outcome = MouseService::Outcome;
     using Permission = MouseService::Permission;
 
     // Refresh: a result from before may no longer hold.
@@ -34,14 +34,15 @@ public:
     }
 
     // Each answer says anew which settings are saved: the settings the service keeps, else
-    // those an earlier version saved, else the defaults. Returns what the controls should show
-    // then: a control the person changed and has not applied keeps its value, every other
-    // control shows what is saved now.
-    std::optional<MouseSettings> serviceAnswered(const Answer& answer, const MouseService::Reading& reading) {
+    // those an earlier version saved (in `files`, read as the answer came), else the defaults.
+    // Returns what the controls should show then: a control the person changed and has not
+    // applied keeps its value, every other control shows what is saved now.
+    std::optional<MouseSettings> serviceAnswered(const Answer& answer, const MouseService::Reading& reading,
+                                                 const SavedSettings& files) {
         askingMouse = false;
         mice = reading.mice;
         mouseAnswer = answer;
-        administrator = AdministratorSettings::read();
+        saved = files;
         if (answer.outcome != Outcome::Done) {
             if (source == Source::Unknown) {
                 source = Source::Unread;
@@ -50,12 +51,11 @@ public:
         }
         const MouseSettings before = baseline;
         QStringList unreadable;
-        const QVariantMap earlier = SavedSettings::readEarlierVersionFile();
         if (!reading.kept.isEmpty()) {
-            baseline = SavedSettings::read(reading.kept, unreadable);
+            baseline = BusSettings::fromMap(reading.kept, unreadable);
             source = Source::Kept;
-        } else if (!earlier.isEmpty()) {
-            baseline = SavedSettings::read(earlier, unreadable);
+        } else if (!files.earlierVersion.isEmpty()) {
+            baseline = BusSettings::fromMap(files.earlierVersion, unreadable);
             source = unreadable.isEmpty() ? Source::EarlierVersion : Source::DamagedEarlierVersion;
         } else {
             baseline = MouseSettings();
@@ -190,7 +190,7 @@ public:
         case Source::DamagedEarlierVersion:
             return tr("Showing what could be read of the settings you saved with an earlier version in %1; "
                       "the defaults stand in for the rest. That file is left as it is.")
-                .arg(SavedSettings::earlierVersionFilePath());
+                .arg(saved.earlierVersionFile);
         case Source::Defaults:
             return tr("Showing the defaults: the service keeps no settings yet.");
         case Source::Unread:
@@ -201,18 +201,16 @@ public:
     }
 
     QString administratorLine() const {
-        const QString file = QString::fromStdString(AdministratorSettings::filePath());
-        switch (administrator.state) {
-        case AdministratorSettings::State::Valid:
+        if (saved.administrator.settings) {
             return tr("The administrator's settings in %1 are sent whenever a mouse comes back, in place of the "
                       "settings kept here.")
-                .arg(file);
-        case AdministratorSettings::State::Invalid:
-            return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead.")
-                .arg(file);
-        default:
-            return QString();
+                .arg(saved.administratorFile);
         }
+        if (!saved.administrator.result.done()) {
+            return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead.")
+                .arg(saved.administratorFile);
+        }
+        return QString();
     }
 
     QString resultLine() const {
@@ -228,16 +226,17 @@ public:
     // Why the administrator's file is invalid, in the words of the command line's parser,
     // which speaks Chinese only: a detail beside the line, not the line itself.
     QString administratorDetail() const {
-        if (administrator.state != AdministratorSettings::State::Invalid) {
+        if (saved.administrator.result.done()) {
             return QString();
         }
         return tr("Reason, as the command line gives it: %1")
-            .arg(printable(QString::fromStdWString(administrator.problem)));
+            .arg(printable(QString::fromStdWString(saved.administrator.result.sentence)));
     }
 
     // The service's or the bus's own words about the last failure, offered as a detail.
     QString resultDetail() const {
-        return result && !result->detail.isEmpty() ? tr("Details: %1").arg(result->detail) : QString();
+        return result && !result->sentence.empty() ? tr("Details: %1").arg(QString::fromStdWString(result->sentence))
+                                                   : QString();
     }
 
     // The service kept the settings: what each mouse did with them, when there are several.
@@ -292,21 +291,15 @@ public:
     }
 
 private:
-    // `saved`, except where `chosen` differs from what was saved before.
-    static MouseSettings withChanges(const MouseSettings& saved, const MouseSettings& before,
+    // `savedNow`, except where `chosen` differs from what was saved before.
+    static MouseSettings withChanges(const MouseSettings& savedNow, const MouseSettings& before,
                                      const MouseSettings& chosen) {
-        MouseSettings shown = saved;
-        const auto keepChange = [&](auto field) {
-            if (chosen.*field != before.*field) {
-                shown.*field = chosen.*field;
+        MouseSettings shown = savedNow;
+        for (size_t i = 0; i < MouseSettings::COUNT; ++i) {
+            if (chosen[i] != before[i]) {
+                shown[i] = chosen[i];
             }
-        };
-        keepChange(&MouseSettings::liftOffDetection);
-        keepChange(&MouseSettings::smartScrolling);
-        keepChange(&MouseSettings::remapWheelPress);
-        keepChange(&MouseSettings::remapGestureButton);
-        keepChange(&MouseSettings::frequency);
-        keepChange(&MouseSettings::speed);
+        }
         return shown;
     }
 
@@ -339,7 +332,7 @@ private:
     Answer mouseAnswer;
     QVector<Mouse> mice;
     std::optional<Permission> permission;
-    AdministratorSettings administrator;
+    SavedSettings saved;
     Source source = Source::Unknown;
     MouseSettings baseline;
     MouseSettings choice;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "AdministratorSettings.h"
+#include "BusSettings.h"
 #include "LocaleTranslator.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
@@ -19,7 +20,7 @@ void finish(const QString& line, int exitCode) {
 }
 
 void sent(const MouseService::Answer& answer) {
-    if (answer.outcome == MouseService::Outcome::Done) {
+    if (answer.outcome == Outcome::Done) {
         finish(QCoreApplication::translate("main", "The saved mouse settings were applied."), 0);
     } else {
         finish(WindowState::failureLine(answer.outcome), 1);
@@ -31,7 +32,7 @@ void sent(const MouseService::Answer& answer) {
 // then nothing is sent here. Only settings an earlier version saved, which nothing else
 // sends, go to the first mouse, without being kept: the window offers to keep them.
 int applySavedSettings(QCoreApplication& application) {
-    if (AdministratorSettings::read().state == AdministratorSettings::State::Valid) {
+    if (AdministratorSettings::read().settings) {
         QTextStream(stdout) << QCoreApplication::translate("main", "The administrator's settings in %1 apply: "
                                                                    "nothing was sent.")
                                    .arg(QString::fromStdString(AdministratorSettings::filePath()))
@@ -40,7 +41,7 @@ int applySavedSettings(QCoreApplication& application) {
     }
     MouseService::ask(
         QCoreApplication::instance(), [](const MouseService::Answer& answer, const MouseService::Reading& reading) {
-            if (answer.outcome != MouseService::Outcome::Done) {
+            if (answer.outcome != Outcome::Done) {
                 finish(WindowState::failureLine(answer.outcome), 1);
                 return;
             }
@@ -52,7 +53,7 @@ int applySavedSettings(QCoreApplication& application) {
             }
             const QVariantMap saved = SavedSettings::readEarlierVersionFile();
             QStringList unreadable;
-            const MouseSettings settings = SavedSettings::read(saved, unreadable);
+            const MouseSettings settings = BusSettings::fromMap(saved, unreadable);
             if (saved.isEmpty()) {
                 finish(QCoreApplication::translate("main", "No saved mouse settings: nothing was sent."), 1);
             } else if (!unreadable.isEmpty()) { // half a set must never be sent as if it were whole
@@ -61,7 +62,7 @@ int applySavedSettings(QCoreApplication& application) {
                            .arg(unreadable.join(QStringLiteral(", "))),
                        1);
             } else if (reading.mice.isEmpty()) { // only the service's own interface names this failure
-                finish(WindowState::failureLine(MouseService::Outcome::NoMouse), 1);
+                finish(WindowState::failureLine(Outcome::NoMouse), 1);
             } else {
                 MouseService::applyToFirstMouse(settings, QCoreApplication::instance(), sent);
             }

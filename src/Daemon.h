@@ -4,7 +4,6 @@
 #include "CLIException.h"
 #include "DeviceText.h"
 #include "HID.h"
-#include "Mice.h"
 #include "MouseSettings.h"
 #include "PolkitAuthority.h"
 #include "PrintableText.h"
@@ -88,8 +87,8 @@ public:
         std::wcout << L"设置鼠标：" << L" liftOffDetection=" << liftOffDetection << L" smartScrolling="
                    << smartScrolling << L" remapWheelPress=" << remapWheelPress << L" remapGestureButton="
                    << remapGestureButton << L" frequency=" << frequency << L" speed=" << speed << std::endl;
-        const MouseSettings chosen{liftOffDetection,   smartScrolling, remapWheelPress,
-                                   remapGestureButton, frequency,      speed};
+        const MouseSettings chosen(
+            {liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton, frequency, speed});
         const auto send = [this, chosen](const QDBusMessage& call) {
             try {
                 const VorlixConfig settings = chosen.toVorlixConfig();

@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <hidapi/hidapi.h>
+#include "ServiceNames.h"
 
+#include <hidapi/hidapi.h>
+#include <libudev.h>
+
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 // One HID report, report ID in the first byte.
 using Packet = std::vector<uint8_t>;
 
-// The failures that opening and sending share with the list of every mouse (Mice.h).
+// The failures that opening and sending share with the list of every mouse.
 inline const std::wstring HID_INIT_FAILED = L"无法初始化 HID API.";
 inline const std::wstring HID_OPEN_FAILED = L"无法打开HID设备。是否以root权限运行？是否连接了设备？";
 inline const std::wstring HID_SEND_FAILED = L"无法发送功能报文。";
@@ -109,4 +115,101 @@ private:
     uint16_t vendorId;
     uint16_t productId;
     std::wstring serialNumber;
+};
+
+// Every supported mouse present, and sending one report to each. A mouse is a physical device:
+// the USB device its interfaces belong to, so two mice of one model are two mice whatever
+// their serial numbers say. It is reached at the interface discovery opens (the first one
+// listed) by that interface's path, so a send meant for one mouse never lands on another, and
+// listing reads no name string from the mouse itself.
+class Mice {
+public:
+    static constexpr uint16_t VENDOR_ID = 0x256F;
+    static constexpr uint16_t PRODUCT_ID_WIRELESS = 0xC652;
+    static constexpr uint16_t PRODUCT_ID_WIRED_PRO = 0xC656;
+    static constexpr uint16_t PRODUCT_ID_WIRED_COMPACT = 0xC655;
+    // In the order discovery prefers them.
+    static constexpr std::array<uint16_t, 3> PRODUCT_IDS = {PRODUCT_ID_WIRELESS, PRODUCT_ID_WIRED_PRO,
+                                                            PRODUCT_ID_WIRED_COMPACT};
+
+    inline static const std::wstring NO_MOUSE = L"没有识别到适配的鼠标。";
+
+    struct Mouse {
+        std::string usbDevice; // its USB device as sysfs names it, such as "1-2": stable while it stays plugged in
+        uint16_t productId;
+        std::wstring productName;
+        std::wstring serialNumber;
+        std::string path; // the hidraw node of the interface it is reached at
+    };
+
+    // In discovery's order: by product ID first, then as the system lists them.
+    static std::vector<Mouse> list() {
+        std::vector<Mouse> mice;
+        const std::shared_ptr<hid_device_info> listed(hid_enumerate(VENDOR_ID, 0), hid_free_enumeration);
+        for (uint16_t productId : PRODUCT_IDS) {
+            for (const hid_device_info* entry = listed.get(); entry != nullptr; entry = entry->next) {
+                const std::string path = entry->path != nullptr ? entry->path : "";
+                const Mouse mouse{usbDeviceOf(path), productId, text(entry->product_string), text(entry->serial_number),
+                                  path};
+                const auto same = [&mouse](const Mouse& other) { return other.usbDevice == mouse.usbDevice; };
+                if (entry->product_id == productId && std::none_of(mice.begin(), mice.end(), same)) {
+                    mice.push_back(mouse);
+                }
+            }
+        }
+        return mice;
+    }
+
+    // Sends the report to one mouse; never throws.
+    static Result send(const Mouse& mouse, const Packet& report) {
+        if (hid_init() != 0) {
+            return {Outcome::CannotOpen, HID_INIT_FAILED};
+        }
+        const std::shared_ptr<hid_device> device(hid_open_path(mouse.path.c_str()), [](hid_device* opened) {
+            if (opened != nullptr) {
+                hid_close(opened);
+            }
+        });
+        if (!device) {
+            return {Outcome::CannotOpen, HID_OPEN_FAILED};
+        }
+        // A count of nothing at all means nothing reached the mouse.
+        if (hid_send_feature_report(device.get(), report.data(), report.size()) <= 0) {
+            return {Outcome::SendFailed, HID_SEND_FAILED};
+        }
+        return {};
+    }
+
+    // What a send to several mice comes to: done when any mouse took the report; otherwise the
+    // failure that says most, a failed send over a mouse that could not be opened, since the
+    // former reached a mouse.
+    static Result overall(const std::vector<Result>& results) {
+        std::optional<Result> failure;
+        for (const Result& result : results) {
+            if (result.done()) {
+                return result;
+            }
+            if (!failure || (result.outcome == Outcome::SendFailed && failure->outcome != Outcome::SendFailed)) {
+                failure = result;
+            }
+        }
+        return failure.value_or(Result{Outcome::NoMouse, NO_MOUSE});
+    }
+
+private:
+    static std::wstring text(const wchar_t* listed) { return listed != nullptr ? listed : L""; }
+
+    // The sysfs name of the USB device that the hidraw node at `path` belongs to; the node
+    // itself for one that has none, which is then a mouse of its own.
+    static std::string usbDeviceOf(const std::string& path) {
+        const std::shared_ptr<udev> context(udev_new(), udev_unref);
+        const std::string node = path.substr(path.rfind('/') + 1);
+        const std::shared_ptr<udev_device> hidraw(
+            context ? udev_device_new_from_subsystem_sysname(context.get(), "hidraw", node.c_str()) : nullptr,
+            [](udev_device* device) { udev_device_unref(device); });
+        // The parent belongs to the child and goes with it.
+        udev_device* usb = hidraw ? udev_device_get_parent_with_subsystem_devtype(hidraw.get(), "usb", "usb_device")
+                                  : nullptr;
+        return usb != nullptr ? udev_device_get_sysname(usb) : path;
+    }
 };

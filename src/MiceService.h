@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CLIException.h"
+#include "BusSettings.h"
 #include "Daemon.h"
 #include "DeviceText.h"
+#include "HID.h"
 #include "KeptSettingsFile.h"
-#include "Mice.h"
 #include "MouseSettings.h"
 #include "PolkitAuthority.h"
 #include "PrintableText.h"
+#include "ServiceNames.h"
+#include "Utf8.h"
 
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -18,12 +20,12 @@
 #include <QVariantMap>
 
 #include <iostream>
-#include <optional>
 #include <string>
+#include <vector>
 
 // The service object as the bus sees it: Daemon, which serves the first mouse as it always
-// has, and beside it our own interface over every supported mouse and the kept settings.
-// Failures come with error names of their own, so that clients tell them apart by name.
+// has, and beside it our own interface over every supported mouse and the kept settings. It
+// only translates: what each call does is decided by the device layer and the kept file.
 class MiceService : public Daemon {
     Q_OBJECT
     Q_PROPERTY(QList<QVariantMap> mice READ mice)
@@ -47,38 +49,40 @@ public:
     // A damaged file is reported here, in the log, and reads as nothing kept.
     QVariantMap keptSettings() {
         std::wcout << L"读取保存的设置： ";
-        std::optional<MouseSettings> settings;
-        try {
-            settings = kept.load();
-        } catch (const CLIException& e) {
-            std::wcout << std::endl << L"已忽略：" << PrintableText::escape(e.getMessage()) << std::endl;
+        const ReadSettings read = kept.load();
+        if (!read.result.done()) {
+            std::wcout << std::endl << L"已忽略：" << PrintableText::escape(read.result.sentence) << std::endl;
             return QVariantMap();
         }
-        std::wcout << (settings ? settings->toOptionLine() : std::wstring(L"无")) << std::endl;
-        return settings ? toVariantMap(*settings) : QVariantMap();
+        std::wcout << (read.settings ? read.settings->toOptionLine() : std::wstring(L"无")) << std::endl;
+        return read.settings ? BusSettings::toMap(*read.settings) : QVariantMap();
     }
 
     // The reply comes from keepAndSend, once polkit has answered.
     QList<QVariantMap> configureAndKeep(bool liftOffDetection, bool smartScrolling, bool remapWheelPress,
                                         bool remapGestureButton, int frequency, int speed) {
-        const MouseSettings chosen{liftOffDetection,   smartScrolling, remapWheelPress,
-                                   remapGestureButton, frequency,      speed};
+        const MouseSettings chosen(
+            {liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton, frequency, speed});
         std::wcout << L"设置并保存鼠标：" << chosen.toOptionLine() << std::endl;
-        PolkitAuthority::whenAllowed(*this, error("NotAllowed"),
+        PolkitAuthority::whenAllowed(*this, errorName(Outcome::NotAllowed),
                                      [this, chosen](const QDBusMessage& call) { return keepAndSend(call, chosen); });
         return {};
     }
 
     void forgetKeptSettings() {
         std::wcout << L"忘记保存的设置" << std::endl;
-        PolkitAuthority::whenAllowed(*this, error("NotAllowed"), [this](const QDBusMessage& call) {
-            return kept.forget() ? call.createReply()
-                                 : call.createErrorReply(error("NotForgotten"), QStringLiteral("无法删除保存的设置。"));
+        PolkitAuthority::whenAllowed(*this, errorName(Outcome::NotAllowed), [this](const QDBusMessage& call) {
+            const Result forgotten = kept.forget();
+            return forgotten.done() ? call.createReply() : errorReply(call, forgotten);
         });
     }
 
 private:
-    static QString error(const char* name) { return QStringLiteral("org.vorlix.mouse.vorlixd.Error.") + name; }
+    static QString errorName(Outcome outcome) { return QString::fromStdString(ServiceNames::errorName(outcome)); }
+
+    static QDBusMessage errorReply(const QDBusMessage& call, const Result& failure) {
+        return call.createErrorReply(errorName(failure.outcome), QString::fromStdWString(failure.sentence));
+    }
 
     // Values are checked before any mouse is opened. The settings are kept once a mouse took
     // them, and the reply says of each mouse whether it did.
@@ -87,52 +91,37 @@ private:
         try {
             report = chosen.toVorlixConfig().serialize();
         } catch (const CLIException& e) {
-            return call.createErrorReply(error("InvalidValue"), QString::fromStdWString(e.getMessage()));
+            return errorReply(call, {Outcome::InvalidValue, e.getMessage()});
         }
-        const std::vector<Mice::Mouse> present = Mice::list();
-        if (present.empty()) {
-            std::wcout << L"HID错误: " << Mice::NO_MOUSE << std::endl;
-            return call.createErrorReply(error("NoMouse"), QString::fromStdWString(Mice::NO_MOUSE));
-        }
-        QList<QVariantMap> results;
-        bool anySent = false;
-        std::optional<Mice::Result> failure; // a send failure outweighs an open failure
-        for (const Mice::Mouse& mouse : present) {
-            const Mice::Result result = Mice::send(mouse, report);
+        QList<QVariantMap> reached;
+        std::vector<Result> results;
+        for (const Mice::Mouse& mouse : Mice::list()) {
+            results.push_back(Mice::send(mouse, report));
             QVariantMap described = describe(mouse);
-            described.insert(QStringLiteral("error"), errorOf(result.outcome));
-            results << described;
-            anySent = anySent || result.outcome == Mice::Outcome::Sent;
-            if (result.outcome != Mice::Outcome::Sent) {
-                std::wcout << L"HID错误: " << result.message << L" " << label(mouse) << std::endl;
-                if (!failure || result.outcome == Mice::Outcome::SendFailed) {
-                    failure = result;
-                }
+            described.insert(QStringLiteral("error"), errorName(results.back().outcome));
+            reached << described;
+            if (!results.back().done()) {
+                std::wcout << L"HID错误: " << results.back().sentence << L" " << label(mouse) << std::endl;
             }
         }
-        if (!anySent) {
-            return call.createErrorReply(errorOf(failure->outcome), QString::fromStdWString(failure->message));
+        const Result sent = Mice::overall(results);
+        if (sent.outcome == Outcome::NoMouse) {
+            std::wcout << L"HID错误: " << sent.sentence << std::endl;
         }
-        if (!kept.save(chosen)) {
-            std::wcout << L"无法保存设置：" << QString::fromStdString(kept.path()).toStdWString() << std::endl;
-            return call.createErrorReply(error("NotKept"), QStringLiteral("鼠标已设置，但无法保存设置。"));
+        if (!sent.done()) {
+            return errorReply(call, sent);
         }
-        return call.createReply(QVariant::fromValue(results));
-    }
-
-    static QString errorOf(Mice::Outcome outcome) {
-        switch (outcome) {
-        case Mice::Outcome::CannotOpen:
-            return error("CannotOpen");
-        case Mice::Outcome::SendFailed:
-            return error("SendFailed");
-        default:
-            return QString();
+        const Result keeping = kept.save(chosen);
+        if (!keeping.done()) {
+            std::wcout << L"无法保存设置：" << Utf8::printable(kept.path()) << std::endl;
+            return errorReply(call, keeping);
         }
+        return call.createReply(QVariant::fromValue(reached));
     }
 
     static QVariantMap describe(const Mice::Mouse& mouse) {
-        return {{QStringLiteral("productId"), QVariant::fromValue(mouse.productId)},
+        return {{QStringLiteral("usbDevice"), QString::fromStdString(mouse.usbDevice)},
+                {QStringLiteral("productId"), QVariant::fromValue(mouse.productId)},
                 {QStringLiteral("productName"), DeviceText::toQString(mouse.productName)},
                 {QStringLiteral("serialNumber"), DeviceText::toQString(mouse.serialNumber)}};
     }
@@ -141,16 +130,6 @@ private:
     static std::wstring label(const Mice::Mouse& mouse) {
         return L"(0x" + QString::number(mouse.productId, 16).toUpper().toStdWString() + L" " +
                PrintableText::escape(mouse.productName) + L" " + PrintableText::escape(mouse.serialNumber) + L")";
-    }
-
-    // The names are those of configureAndKeep's arguments.
-    static QVariantMap toVariantMap(const MouseSettings& settings) {
-        return {{QStringLiteral("liftOffDetection"), settings.liftOffDetection},
-                {QStringLiteral("smartScrolling"), settings.smartScrolling},
-                {QStringLiteral("remapWheelPress"), settings.remapWheelPress},
-                {QStringLiteral("remapGestureButton"), settings.remapGestureButton},
-                {QStringLiteral("frequency"), settings.frequency},
-                {QStringLiteral("speed"), settings.speed}};
     }
 
     const KeptSettingsFile kept;

@@ -1,108 +1,68 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "CLI.h"
-#include "CLIException.h"
-#include "CLIParser.h"
-#include "Common.h"
+#include "ServiceNames.h"
 #include "VorlixConfig.h"
 
 #include <array>
+#include <optional>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
-// The six settings as people and clients give them: the rate in hertz and the speed step, not
-// the mouse's codes. Kept, read from the administrator's file, shown in the window and sent,
-// they are always these six together, and the command line's grammar is the one that reads them.
-struct MouseSettings {
-    inline static const std::array<int, 4> FREQUENCIES = {125, 250, 500, 1000};
-    static constexpr int FIRST_SPEED_STEP = 1;
-    static constexpr int LAST_SPEED_STEP = 5;
+// One of the six settings as people and clients give it: a switch, the polling rate in hertz
+// or the speed step, never the mouse's own codes.
+struct Setting {
+    enum class Kind { Flag, Rate, Step };
 
-    bool liftOffDetection = true;
-    bool smartScrolling = false;
-    bool remapWheelPress = true;
-    bool remapGestureButton = true;
-    int frequency = 1000;
-    int speed = 3;
+    const std::wstring& option; // the command line's word for it
+    const char* name;           // its argument's name on the bus, and its key wherever it is saved
+    Kind kind;
+    std::vector<int> values; // those the mouse takes, in order; a flag's are 0 (false) and 1 (true)
+    int byDefault;
+    void (*store)(VorlixConfig& record, int value); // throws CLIException for a value the mouse would not take
 
-    bool operator==(const MouseSettings& other) const {
-        const auto fields = [](const MouseSettings& s) {
-            return std::tie(s.liftOffDetection, s.smartScrolling, s.remapWheelPress, s.remapGestureButton, s.frequency,
-                            s.speed);
-        };
-        return fields(*this) == fields(other);
-    }
-    bool operator!=(const MouseSettings& other) const { return !(*this == other); }
+    // As the command line writes it: "true", "false" or the number.
+    std::wstring text(int value) const;
+    // The value that `text` names exactly, if the mouse takes it.
+    std::optional<int> valueOf(const std::wstring& text) const;
+};
 
-    // The record the report is made from. Both values go through the service's parsers, so a
-    // value the mouse would not take throws CLIException with the service's sentence.
-    VorlixConfig toVorlixConfig() const {
-        VorlixConfig config;
-        config.setLiftOffDetection(liftOffDetection);
-        config.setSmartScrolling(smartScrolling);
-        config.setWheelPressRemapped(remapWheelPress);
-        config.setRemapGestureButton(remapGestureButton);
-        config.setFrequency(Common::parseFrequency(std::to_wstring(frequency)));
-        config.setSpeed(Common::parseSpeed(std::to_wstring(speed)));
-        return config;
-    }
+// The six settings together, as they are kept, read from the administrator's file, shown in
+// the window and sent. Everything that lists them goes through settings(), so each setting
+// is described in one place.
+class MouseSettings {
+public:
+    static constexpr size_t COUNT = 6;
+    // In the order of configure's arguments.
+    static const std::array<Setting, COUNT>& settings();
 
-    // All six as command-line options, in the order of configure's arguments.
-    std::vector<std::wstring> toOptions() const {
-        const auto flag = [](bool value) { return std::wstring(value ? L"true" : L"false"); };
-        const std::pair<std::wstring, std::wstring> options[] = {
-            {CLIParser::OPTION_LIFT_OFF_DETECTION, flag(liftOffDetection)},
-            {CLIParser::OPTION_SMART_SCROLLING, flag(smartScrolling)},
-            {CLIParser::OPTION_REMAP_WHEEL_PRESS, flag(remapWheelPress)},
-            {CLIParser::OPTION_REMAP_GESTURE_BUTTON, flag(remapGestureButton)},
-            {CLIParser::OPTION_FREQUENCY, std::to_wstring(frequency)},
-            {CLIParser::OPTION_SPEED, std::to_wstring(speed)},
-        };
-        std::vector<std::wstring> words;
-        for (const auto& [option, value] : options) {
-            words.push_back(option);
-            words.push_back(value);
-        }
-        return words;
-    }
+    MouseSettings(); // the defaults
+    explicit MouseSettings(const std::array<int, COUNT>& values) : values(values) {}
 
-    // The same, as one line of words separated by blanks.
-    std::wstring toOptionLine() const {
-        std::wstring line;
-        for (const std::wstring& word : toOptions()) {
-            line += (line.empty() ? L"" : L" ") + word;
-        }
-        return line;
-    }
+    int operator[](size_t setting) const { return values[setting]; }
+    int& operator[](size_t setting) { return values[setting]; }
+    bool operator==(const MouseSettings& other) const { return values == other.values; }
+    bool operator!=(const MouseSettings& other) const { return values != other.values; }
 
-    // Setting options in the command line's grammar: any of the six, in any order, the last
-    // one winning, the rest at their defaults. Throws CLIException with the command line's own
+    // The record the report is made from. A value the mouse would not take throws CLIException
+    // with the service's sentence for it.
+    VorlixConfig toVorlixConfig() const;
+
+    // All six as command-line options, in the order of configure's arguments, as one line.
+    std::wstring toOptionLine() const;
+
+    // Setting options in the command line's grammar: any of the six, in any order, the last one
+    // winning, the rest at their defaults. Throws CLIException with the command line's own
     // message for anything else, --daemon included: these words never start a service.
-    static MouseSettings fromOptions(const std::vector<std::wstring>& words) {
-        CLIParser().parse(words); // the one grammar: it refuses what the mouse would not take
-        MouseSettings settings;
-        for (size_t i = 0; i + 1 < words.size(); i += 2) {
-            const std::wstring& option = words[i];
-            const bool on = words[i + 1] == L"true";
-            if (option == CLIParser::OPTION_LIFT_OFF_DETECTION) {
-                settings.liftOffDetection = on;
-            } else if (option == CLIParser::OPTION_SMART_SCROLLING) {
-                settings.smartScrolling = on;
-            } else if (option == CLIParser::OPTION_REMAP_WHEEL_PRESS) {
-                settings.remapWheelPress = on;
-            } else if (option == CLIParser::OPTION_REMAP_GESTURE_BUTTON) {
-                settings.remapGestureButton = on;
-            } else if (option == CLIParser::OPTION_FREQUENCY) {
-                settings.frequency = std::stoi(words[i + 1]);
-            } else if (option == CLIParser::OPTION_SPEED) {
-                settings.speed = std::stoi(words[i + 1]);
-            } else {
-                throw CLIException(L"不支持的命令行选项： " + option, CLI::EXIT_CODE_BAD_CLI_ARGUMENTS);
-            }
-        }
-        return settings;
-    }
+    static MouseSettings fromOptions(const std::vector<std::wstring>& words);
+
+private:
+    std::array<int, COUNT> values;
+};
+
+// Settings as read from a file: none when the file sets none, and when it cannot be read, the
+// result says why (Unreadable) and nothing of it is used.
+struct ReadSettings {
+    std::optional<MouseSettings> settings;
+    Result result;
 };

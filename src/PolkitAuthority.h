@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ServiceNames.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -25,7 +27,7 @@
 // and the rules' to say (see the .policy and .rules files), never this program's.
 class PolkitAuthority {
 public:
-    inline static const QString ACTION_ID = QStringLiteral("org.vorlix.mouse.vorlixd.configure");
+    inline static const QString ACTION_ID = QLatin1String(ServiceNames::POLKIT_ACTION);
 
     // Answers the call being served with change's reply once its sender may make the change, or
     // with refusalError and the reason. Only a service on the system bus asks polkit: it runs

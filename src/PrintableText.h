@@ -28,7 +28,7 @@ public:
         return printable;
     }
 
-private:
+    // `code` as `digits` lower-case hexadecimal digits.
     static std::wstring hex(uint32_t code, int digits) {
         static const wchar_t hexDigits[] = L"0123456789abcdef";
         std::wstring text(digits, L'0');
@@ -38,6 +38,7 @@ private:
         return text;
     }
 
+private:
     // Unicode's format characters (general category Cf) and the line and paragraph separators.
     static bool isInvisible(uint32_t code) {
         static const uint32_t ranges[][2] = {

@@ -8,19 +8,18 @@
 #include "AdministratorSettings.h"
 #include "CLI.h"
 #include "CLIException.h"
+#include "HID.h"
 #include "KeptSettingsFile.h"
-#include "Mice.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
+#include "Utf8.h"
 
 #include <syslog.h>
 
 #include <algorithm>
 #include <chrono>
-#include <codecvt>
 #include <cstdlib>
 #include <iostream>
-#include <locale>
 #include <optional>
 #include <string>
 #include <thread>
@@ -28,17 +27,13 @@
 
 namespace {
 
-std::wstring wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
 // One line of what it did. udev, which gives every program it runs the event's ACTION, throws
 // their output away, so run by udev it says it in the system log instead (journalctl -t
 // vorlixd-apply); a unit's or a shell's output is read as it is.
 void say(const std::wstring& line) {
     static const bool runByUdev = std::getenv("ACTION") != nullptr;
     if (runByUdev) {
-        syslog(LOG_NOTICE, "%s", std::wstring_convert<std::codecvt_utf8<wchar_t>>().to_bytes(line).c_str());
+        syslog(LOG_NOTICE, "%s", Utf8::encode(line).c_str());
     } else {
         std::wcout << line << std::endl;
     }
@@ -46,39 +41,37 @@ void say(const std::wstring& line) {
 
 // The settings to send, or none; says which and why on the way.
 std::optional<MouseSettings> chooseSettings() {
-    const AdministratorSettings administrator = AdministratorSettings::read();
-    const std::wstring file = wide(AdministratorSettings::filePath());
-    if (administrator.state == AdministratorSettings::State::Valid) {
+    const ReadSettings administrator = AdministratorSettings::read();
+    const std::wstring file = Utf8::printable(AdministratorSettings::filePath());
+    if (administrator.settings) {
         say(L"Sending the settings of " + file + L".");
         return administrator.settings;
     }
-    if (administrator.state == AdministratorSettings::State::Invalid) {
-        say(L"Ignored " + file + L": " + PrintableText::escape(administrator.problem));
+    if (!administrator.result.done()) {
+        say(L"Ignored " + file + L": " + PrintableText::escape(administrator.result.sentence));
     }
-    const KeptSettingsFile kept = KeptSettingsFile::system();
-    try {
-        const std::optional<MouseSettings> settings = kept.load();
-        say(settings ? L"Sending the kept settings." : L"No settings are kept: nothing was sent.");
-        return settings;
-    } catch (const CLIException& e) {
-        say(L"Ignored: " + PrintableText::escape(e.getMessage()) + L" Nothing was sent.");
-        return std::nullopt;
+    const ReadSettings kept = KeptSettingsFile::system().load();
+    if (!kept.result.done()) {
+        say(L"Ignored: " + PrintableText::escape(kept.result.sentence) + L" Nothing was sent.");
+    } else {
+        say(kept.settings ? L"Sending the kept settings." : L"No settings are kept: nothing was sent.");
     }
+    return kept.settings;
 }
 
 // A mouse that has only just appeared may not take a report yet; it gets a few more tries
 // over about a second and a half before it counts as failed.
 bool sendWithRetries(const Mice::Mouse& mouse, const Packet& report) {
-    const std::wstring name = PrintableText::escape(mouse.productName) + L" (" + wide(mouse.path) + L")";
+    const std::wstring name = PrintableText::escape(mouse.productName) + L" (" + Utf8::printable(mouse.path) + L")";
     std::chrono::milliseconds wait(100);
     for (int attempt = 1;; ++attempt) {
-        const Mice::Result result = Mice::send(mouse, report);
-        if (result.outcome == Mice::Outcome::Sent) {
+        const Result result = Mice::send(mouse, report);
+        if (result.done()) {
             say(L"Sent to " + name + L".");
             return true;
         }
         if (attempt == 5) {
-            say(L"Not sent to " + name + L": " + result.message);
+            say(L"Not sent to " + name + L": " + result.sentence);
             return false;
         }
         std::this_thread::sleep_for(wait);
@@ -99,7 +92,7 @@ int main(int argc, char* argv[]) {
         // A mouse that appeared: only it, at the interface discovery would open. Its other
         // interfaces appear too, and are left alone.
         if (!arguments.empty()) {
-            const std::string node(arguments[0].begin(), arguments[0].end());
+            const std::string node = Utf8::encode(arguments[0]);
             mice.erase(
                 std::remove_if(mice.begin(), mice.end(), [&node](const Mice::Mouse& m) { return m.path != node; }),
                 mice.end());

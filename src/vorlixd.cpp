@@ -8,6 +8,7 @@
 #include "KeptSettingsFile.h"
 #include "MiceService.h"
 #include "PrintableText.h"
+#include "ServiceNames.h"
 #include "generated-sources/DBusAdaptor.h"
 #include "generated-sources/MiceAdaptor.h"
 
@@ -21,8 +22,8 @@
 
 namespace {
 
-const QString SERVICE_NAME = QStringLiteral("org.vorlix.mouse.vorlixd");
-const QString OBJECT_PATH = QStringLiteral("/org/vorlix/mouse/vorlixd");
+const QString SERVICE_NAME = QLatin1String(ServiceNames::SERVICE);
+const QString OBJECT_PATH = QLatin1String(ServiceNames::PATH);
 
 // Serves the mouse on D-Bus until the process is stopped from outside. Root gets the
 // system bus, where desktop clients of every user find it; anyone else their session bus.

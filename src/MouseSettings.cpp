@@ -24,45 +24,24 @@ std::optional<int> Setting::valueOf(const std::wstring& given) const {
 
 const std::array<Setting, MouseSettings::COUNT>& MouseSettings::settings() {
     using Kind = Setting::Kind;
+    // One setting a row, as wide as it takes.
+    // clang-format off
     static const std::array<Setting, COUNT> table = {{
-        {CLIParser::OPTION_LIFT_OFF_DETECTION,
-         "liftOffDetection",
-         Kind::Flag,
-         {0, 1},
-         1,
+        {CLIParser::OPTION_LIFT_OFF_DETECTION, "liftOffDetection", Kind::Flag, {0, 1}, 1,
          [](VorlixConfig& record, int value) { record.setLiftOffDetection(value != 0); }},
-        {CLIParser::OPTION_SMART_SCROLLING,
-         "smartScrolling",
-         Kind::Flag,
-         {0, 1},
-         0,
+        {CLIParser::OPTION_SMART_SCROLLING, "smartScrolling", Kind::Flag, {0, 1}, 0,
          [](VorlixConfig& record, int value) { record.setSmartScrolling(value != 0); }},
-        {CLIParser::OPTION_REMAP_WHEEL_PRESS,
-         "remapWheelPress",
-         Kind::Flag,
-         {0, 1},
-         1,
+        {CLIParser::OPTION_REMAP_WHEEL_PRESS, "remapWheelPress", Kind::Flag, {0, 1}, 1,
          [](VorlixConfig& record, int value) { record.setWheelPressRemapped(value != 0); }},
-        {CLIParser::OPTION_REMAP_GESTURE_BUTTON,
-         "remapGestureButton",
-         Kind::Flag,
-         {0, 1},
-         1,
+        {CLIParser::OPTION_REMAP_GESTURE_BUTTON, "remapGestureButton", Kind::Flag, {0, 1}, 1,
          [](VorlixConfig& record, int value) { record.setRemapGestureButton(value != 0); }},
         // Both numbers go through the service's parsers, so a refusal carries their sentence.
-        {CLIParser::OPTION_FREQUENCY,
-         "frequency",
-         Kind::Rate,
-         {125, 250, 500, 1000},
-         1000,
+        {CLIParser::OPTION_FREQUENCY, "frequency", Kind::Rate, {125, 250, 500, 1000}, 1000,
          [](VorlixConfig& record, int value) { record.setFrequency(Common::parseFrequency(std::to_wstring(value))); }},
-        {CLIParser::OPTION_SPEED,
-         "speed",
-         Kind::Step,
-         {1, 2, 3, 4, 5},
-         3,
+        {CLIParser::OPTION_SPEED, "speed", Kind::Step, {1, 2, 3, 4, 5}, 3,
          [](VorlixConfig& record, int value) { record.setSpeed(Common::parseSpeed(std::to_wstring(value))); }},
     }};
+    // clang-format on
     return table;
 }
 

@@ -64,3 +64,11 @@ def arguments(values):
     """The command line that sets all six settings to these values."""
     return [word for setting, value in zip(SETTINGS, values, strict=True)
             for word in (setting.option, str(value).lower())]
+
+
+def mouse_entry(device, error=None):
+    """An emulated mouse as the mice property lists it; given its error ("" for none), as
+    configureAndKeep's reply lists it."""
+    entry = {"productId": device.product_id, "productName": device.product or "",
+             "serialNumber": device.serial or "", "usbDevice": device.usb_device}
+    return entry if error is None else {**entry, "error": error}

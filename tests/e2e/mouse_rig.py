@@ -70,21 +70,20 @@ class EmulatedMouse:
     reports  -- feature reports the device accepted, whole, report ID first
     rejected -- feature reports a fault made fail (including short sends)
     fault    -- one of FAULTS or None; may be changed while a child runs
+    interface -- its interface number; above 0, another interface of the USB device added before it
     """
 
     def __init__(self, rig, index, vendor_id, product_id, serial,
-                 manufacturer, product, fault):
+                 manufacturer, product, fault, port, interface):
         self._rig = rig
         self.vendor_id = vendor_id
         self.product_id = product_id
         self.serial = serial
         self.manufacturer = manufacturer
         self.product = product
-        # udev lists devices in sysfs path order; zero-padded port numbers
-        # make that the order of add() calls.
-        port = f"1-{index + 1:02d}"
+        self.interface = interface
         self.usb_path = f"/devices/pci0000:00/0000:00:14.0/usb1/{port}"
-        self.interface_path = f"{self.usb_path}/{port}:1.0"
+        self.interface_path = f"{self.usb_path}/{port}:1.{interface}"
         self.hid_path = (f"{self.interface_path}/"
                          f"0003:{vendor_id:04X}:{product_id:04X}.{index + 1:04X}")
         self.hidraw = None     # "hidrawN", a new one each time it is plugged in
@@ -103,6 +102,11 @@ class EmulatedMouse:
     def __repr__(self):
         return (f"<EmulatedMouse {self.vendor_id:04x}:{self.product_id:04x} "
                 f"{self.devnode} serial={self.serial!r} fault={self.fault}>")
+
+    @property
+    def usb_device(self):
+        """The sysfs name of the USB device, e.g. "1-01"."""
+        return self.usb_path.rsplit("/", 1)[1]
 
     @property
     def hidraw_path(self):
@@ -137,7 +141,7 @@ class EmulatedMouse:
             if value is not None:
                 usb.append(f"H: {name}={value.encode().hex()}")
         interface = [f"P: {self.interface_path}", "E: SUBSYSTEM=usb",
-                     "E: DEVTYPE=usb_interface", "A: bInterfaceNumber=00"]
+                     "E: DEVTYPE=usb_interface", f"A: bInterfaceNumber={self.interface:02x}"]
         # The uevent is read line by line, so its name keeps printable characters only;
         # hidapi takes the names from the USB device.
         name = " ".join(s for s in (self.manufacturer, self.product) if s)
@@ -152,7 +156,9 @@ class EmulatedMouse:
                   f"E: DEVNAME={self.devnode}",
                   # hidapi reads <hidraw>/device/uevent to match vendor/product.
                   "L: device=../.."]
-        return "\n\n".join("\n".join(lines) for lines in (usb, interface, hid, hidraw)) + "\n"
+        # A further interface joins the USB device that its first interface brought.
+        chain = (usb, interface, hid, hidraw)[1 if self.interface else 0:]
+        return "\n\n".join("\n".join(lines) for lines in chain) + "\n"
 
     def _plug(self, hidraw):
         tb = self._rig.testbed
@@ -181,7 +187,8 @@ class EmulatedMouse:
         tb = self._rig.testbed
         # Child by child, as the kernel does: removing only the top device
         # would leave the children's /sys/bus and /sys/class links behind.
-        for path in (self.hidraw_path, self.hid_path, self.interface_path, self.usb_path):
+        chain = (self.hidraw_path, self.hid_path, self.interface_path, self.usb_path)
+        for path in chain[:3] if self.interface else chain:
             tb.uevent(f"/sys{path}", "remove")
             tb.remove_device(f"/sys{path}")
         for path in (self._node_file(), self._devnum_link()):
@@ -274,13 +281,18 @@ class MouseRig:
         self._children = []
 
     def add(self, vendor_id, product_id, serial=None, manufacturer="Quillon Labs",
-            product="Glide M3", fault=None):
+            product="Glide M3", fault=None, interface=0):
         """Plug in a mouse; mice enumerate in the order they were added.
 
         serial, manufacturer or product None leaves that string out entirely.
+        An interface above 0 is another interface of the USB device added just before,
+        whose strings it should repeat; unplugging it leaves that device in place.
         """
+        # udev lists devices in sysfs path order; zero-padded port numbers
+        # make that the order of add() calls.
+        port = self.mice[-1].usb_device if interface else f"1-{len(self.mice) + 1:02d}"
         mouse = EmulatedMouse(self, len(self.mice), vendor_id, product_id, serial,
-                              manufacturer, product, fault)
+                              manufacturer, product, fault, port, interface)
         mouse._plug(self._new_hidraw())
         self.mice.append(mouse)
         return mouse

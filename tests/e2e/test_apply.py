@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: MIT
 """vorlixd-apply, which sends the settings again whenever a mouse comes back. Each case: the
 mice plugged in, the administrator's file, the kept settings and the node udev names (None:
-every mouse, as after resume), then the lines, the exit code and the reports each mouse got."""
+every mouse, as after resume), then the lines, the exit code and the reports each mouse got;
+last, where it matters, the name of the administrator's file."""
 
 from collections import namedtuple
 
@@ -9,14 +10,15 @@ import pytest
 
 from expected import SPEED_REFUSED, arguments, report_for
 from mice import WIRED_PRO, WIRELESS, Mouse, plug
-from mouse_rig import SEND_FAILS, SEND_FAILS_ONCE, STRINGS_UNREADABLE
+from mouse_rig import NOTHING_TAKEN, SEND_FAILS, SEND_FAILS_ONCE, STRINGS_UNREADABLE
 
 KEPT = (False, True, False, True, 250, 4)
 ADMINISTRATOR = (True, False, True, True, 500, 2)  # --speed 2 --frequency 500, the rest at their defaults
 SENT_KEPT = "Sending the kept settings."
-NOT_FIRST = "/dev/hidraw1 is not the first interface of a supported mouse: nothing to send."
+NOT_FIRST = "/dev/hidraw{} is not the first interface of a supported mouse: nothing to send."
+NOT_TAKEN = "Not sent to Glide M3 (/dev/hidraw0): 无法发送功能报文。"
 
-Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports")
+Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name", defaults=("defaults",))
 
 
 def sent(*nodes, name="Glide M3"):
@@ -31,6 +33,9 @@ CASES = [
          KEPT, None, ["Sending the settings of {defaults}.", *sent(0)], 0, {0: [ADMINISTRATOR]}),
     Case("the administrator's typo: the kept settings instead", [Mouse(WIRELESS)], "VORLIXD_OPTIONS='--speed 9'\n",
          KEPT, None, ["Ignored {defaults}: " + SPEED_REFUSED.format(9), SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
+    Case("the administrator's file named beyond ASCII", [Mouse(WIRELESS)], 'VORLIXD_OPTIONS="--speed 9"\n',
+         KEPT, None, ["Ignored {defaults}: " + SPEED_REFUSED.format(9), SENT_KEPT, *sent(0)], 0, {0: [KEPT]},
+         "réglages"),
     Case("no service from the administrator's file", [Mouse(WIRELESS)], 'VORLIXD_OPTIONS="--daemon true"\n',
          None, None, ["Ignored {defaults}: 不支持的命令行选项： --daemon", "No settings are kept: nothing was sent."],
          0, {}),
@@ -39,14 +44,21 @@ CASES = [
     Case("no mouse is no failure", [], None, KEPT, None, ["No supported mouse: nothing was sent."], 0, {}),
     Case("the mouse that appeared, and only it", [Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="B")],
          None, KEPT, 1, [SENT_KEPT, *sent(1)], 0, {1: [KEPT]}),
-    Case("another interface of the same mouse", [Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A")],
-         None, KEPT, 1, [NOT_FIRST], 0, {}),
-    Case("a stranger's node", [Mouse(WIRELESS), Mouse(WIRELESS, vendor_id=0x1234)], None, KEPT, 1, [NOT_FIRST], 0,
+    Case("the second of two alike mice", [Mouse(WIRELESS), Mouse(WIRELESS)], None, KEPT, 1, [SENT_KEPT, *sent(1)],
+         0, {1: [KEPT]}),
+    Case("another interface of the same mouse",
+         [Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A", interface=1)], None, KEPT, 1,
+         [NOT_FIRST.format(1)], 0, {}),
+    Case("a stranger's node", [Mouse(WIRELESS), Mouse(WIRELESS, vendor_id=0x1234)], None, KEPT, 1,
+         [NOT_FIRST.format(1)], 0, {}),
+    # U+0130 would name hidraw0 if it were cut to a byte.
+    Case("a node named beyond ASCII", [Mouse(WIRELESS)], None, KEPT, "\u0130", [NOT_FIRST.format("\u0130")], 0,
          {}),
     Case("not ready at first: tried again", [Mouse(WIRELESS, fault=SEND_FAILS_ONCE)], None, KEPT, 0,
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
-    Case("never takes them", [Mouse(WIRELESS, fault=SEND_FAILS)], None, KEPT, None,
-         [SENT_KEPT, "Not sent to Glide M3 (/dev/hidraw0): 无法发送功能报文。"], 1, {}),
+    Case("never takes them", [Mouse(WIRELESS, fault=SEND_FAILS)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1, {}),
+    Case("takes nothing of them", [Mouse(WIRELESS, fault=NOTHING_TAKEN)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1,
+         {}),
     Case("no name strings needed", [Mouse(WIRELESS, fault=STRINGS_UNREADABLE)], None, KEPT, 0,
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
 ]
@@ -55,7 +67,7 @@ CASES = [
 @pytest.mark.parametrize("case", CASES, ids=[case.id for case in CASES])
 def test_vorlixd_apply(mouse_rig, vorlixd_apply, workdir, case):
     mice = plug(mouse_rig, case.mice)
-    defaults, state = workdir / "defaults", workdir / "state"
+    defaults, state = workdir / case.defaults_name, workdir / "state"
     state.mkdir()
     if case.defaults is not None:
         defaults.write_text(case.defaults)

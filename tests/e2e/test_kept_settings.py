@@ -9,9 +9,10 @@ import os
 import pytest
 
 from buses import ERROR, MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
-from expected import FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SEND_FAILED, arguments, configure_line, report_for
+from expected import (FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SEND_FAILED, arguments, configure_line, mouse_entry,
+                      report_for)
 from mice import WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse
-from mouse_rig import NO_NODE, SEND_FAILS
+from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS
 
 KEPT = (False, True, False, True, 250, 4)
 KEPT_LINE = " ".join(arguments(KEPT)) + "\n"  # kept as the options that send them
@@ -25,13 +26,20 @@ def keep_line(values):
     return "设置并保存鼠标：" + " ".join(arguments(values))
 
 
-def keep(bus, values, user=None):
-    """configureAndKeep through busctl: the reply's mice as dicts, or the error busctl printed."""
-    result = bus.client("busctl", "--json=short", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii",
-                        *(str(v).lower() for v in values), user=user)
+def mice_of(bus, *busctl, user=None):
+    """The mice that busctl's call or get-property answers, as dicts, or the error busctl printed."""
+    result = bus.client("busctl", "--json=short", *busctl, user=user)
     if result.returncode != 0:
         return result.stderr.strip()
-    return [{key: value["data"] for key, value in mouse.items()} for mouse in json.loads(result.stdout)["data"][0]]
+    data = json.loads(result.stdout)["data"]
+    mice = data[0] if busctl[0] == "call" else data  # a call's reply is a list of its arguments
+    return [{key: value["data"] for key, value in mouse.items()} for mouse in mice]
+
+
+def keep(bus, values, user=None):
+    """configureAndKeep's reply: each mouse as a dict, or the error busctl printed."""
+    return mice_of(bus, "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii",
+                   *(str(v).lower() for v in values), user=user)
 
 
 # What configureAndKeep leaves in the state folder: the new settings only once a mouse took
@@ -69,25 +77,28 @@ def test_settings_are_kept_only_once_a_mouse_took_them(serve, system_bus, workdi
 
 
 # Every supported mouse gets the settings, each at the interface discovery would open, and the
-# reply says of each whether it took them; the settings are kept once one did.
+# reply says of each whether it took them; the settings are kept once one did. A mouse is a USB
+# device: two alike are two mice, whatever their serial numbers, and two interfaces are one.
 @pytest.mark.parametrize("mice, errors, reports", [
     ([Mouse(WIRED_COMPACT, serial="B"), Mouse(WIRELESS, serial="A")], ["", ""], [1, 1]),
     ([Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="B")], ["", ""], [1, 1]),
-    ([Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A")], [""], [1, 0]),
+    ([Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A")], ["", ""], [1, 1]),
+    ([Mouse(WIRELESS), Mouse(WIRELESS)], ["", ""], [1, 1]),
+    ([Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A", interface=1)], [""], [1, 0]),
     ([Mouse(WIRELESS, fault=NO_NODE), Mouse(WIRED_PRO, serial="P")], ["CannotOpen", ""], [0, 1]),
     ([Mouse(WIRELESS, fault=SEND_FAILS), Mouse(WIRED_PRO, serial="P")], ["SendFailed", ""], [0, 1]),
-], ids=["two products", "same product, two serials", "two interfaces of one mouse", "one cannot be opened",
-        "one did not take them"])
+    ([Mouse(WIRELESS, fault=NOTHING_TAKEN), Mouse(WIRED_PRO, serial="P")], ["SendFailed", ""], [0, 1]),
+], ids=["two products", "same product, two serials", "same product, one serial", "same product, no serial",
+        "two interfaces of one mouse", "one cannot be opened", "one did not take them", "one took nothing of them"])
 def test_every_mouse_gets_the_settings(serve, system_bus, workdir, mice, errors, reports):
     daemon, devices = serve(mice)
-    listed = system_bus.get_property("mice", interface=MICE, user=NOBODY)
+    listed = mice_of(system_bus, "get-property", SERVICE, OBJECT_PATH, MICE, "mice", user=NOBODY)
     replied = keep(system_bus, KEPT)
     # Discovery's order: the wireless receiver first, whatever the system lists first.
-    ranked = sorted(dict.fromkeys((m.product_id != WIRELESS, m.serial or "", m.product) for m in mice),
-                    key=lambda mouse: mouse[0])
-    assert [(m["productName"], m["serialNumber"], m["error"]) for m in replied] == [
-        (product, serial, ERROR + error if error else "") for (_, serial, product), error in zip(ranked, errors)]
-    assert listed.startswith(f"aa{{sv}} {len(errors)} ")
+    ranked = sorted((d for d in devices if d.interface == 0), key=lambda device: device.product_id != WIRELESS)
+    assert listed == [mouse_entry(device) for device in ranked]
+    assert replied == [mouse_entry(device, ERROR + error if error else "")
+                       for device, error in zip(ranked, errors, strict=True)]
     assert [len(d.reports) for d in devices] == reports
     assert all(r == report_for(KEPT) for d in devices for r in d.reports)
     assert (workdir / "state" / "kept-settings").read_text() == KEPT_LINE
@@ -173,8 +184,7 @@ def test_a_users_own_service_keeps(mouse_rig, workdir, start_daemon, state_home,
                        "XDG_STATE_HOME": str(home / state_home) if state_home else None}
         start_daemon(environment, user=NOBODY)
         assert bus.wait_for_name(user=NOBODY)
-        assert keep(bus, KEPT, user=NOBODY) == [
-            {"productId": WIRELESS, "productName": "Glide M3", "serialNumber": "", "error": ""}]
+        assert keep(bus, KEPT, user=NOBODY) == [mouse_entry(mouse, "")]
         assert (home / folder / "kept-settings").read_text() == KEPT_LINE
         assert bus.get_property("keptSettings", user=NOBODY, interface=MICE) == KEPT_PROPERTY
     finally:

@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: MIT
+// The settings window's state, fed the answers a window gets, in the order it gets them, and
+// read back as the lines and controls the window would show.
+#include "WindowState.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Mouse = WindowState::Mouse;
+using Permission = WindowState::Permission;
+
+// The window around the state: its controls show what the last answer returned, or what the
+// person chose since.
+struct Window {
+    WindowState state;
+    MouseSettings shown;
+    bool asksAgain = false;
+};
+using Event = std::function<void(Window&)>;
+
+// The service's answer to "which mice, and which settings do you keep?", and the files as read then.
+Event listed(const QVector<Mouse>& mice, const QVariantMap& kept = {}, const SavedSettings& files = {}) {
+    return [=](Window& window) {
+        if (const std::optional<MouseSettings> shown = window.state.serviceAnswered({}, {mice, kept}, files)) {
+            window.shown = *shown;
+        }
+    };
+}
+Event permitted(Permission permission) {
+    return [=](Window& window) { window.state.permissionAnswered(permission); };
+}
+Event chosen(const MouseSettings& settings) {
+    return [=](Window& window) { window.state.choose(window.shown = settings); };
+}
+Event defaults() {
+    return [](Window& window) {
+        window.state.choose(window.shown = MouseSettings());
+        window.state.defaultsChosen();
+    };
+}
+Event refreshed() {
+    return [](Window& window) { window.state.askingService(); };
+}
+// Apply, and the answer to it.
+Event applied(const Result& answer, const QVector<Mouse>& reached = {}) {
+    return [=](Window& window) {
+        EXPECT_EQ(window.state.applyStarted(), window.shown) << "Apply sends what the controls show";
+        window.asksAgain = window.state.applyAnswered(answer, reached);
+    };
+}
+
+QString enabled(bool on) {
+    return on ? "enabled" : "disabled";
+}
+
+// What the rows can look at, by name; the settings shown as the service takes them.
+const std::map<std::string, std::function<QString(const Window&)>> SHOWN = {
+    {"mouse", [](const Window& w) { return w.state.mouseLine(); }},
+    {"access", [](const Window& w) { return w.state.accessLine(); }},
+    {"source", [](const Window& w) { return w.state.sourceLine(); }},
+    {"administrator", [](const Window& w) { return w.state.administratorLine(); }},
+    {"administrator detail", [](const Window& w) { return w.state.administratorDetail(); }},
+    {"result", [](const Window& w) { return w.state.resultLine(); }},
+    {"result detail", [](const Window& w) { return w.state.resultDetail(); }},
+    {"controls", [](const Window& w) { return enabled(w.state.controlsEnabled()); }},
+    {"apply", [](const Window& w) { return enabled(w.state.applyEnabled()); }},
+    {"asks again", [](const Window& w) { return QString(w.asksAgain ? "yes" : "no"); }},
+    {"settings",
+     [](const Window& w) {
+         QStringList values;
+         for (size_t i = 0; i < MouseSettings::COUNT; ++i) {
+             values << QString::fromStdWString(MouseSettings::settings()[i].text(w.shown[i]));
+         }
+         return values.join(' ');
+     }},
+};
+
+struct Row {
+    const char* name;
+    std::vector<Event> events;
+    std::vector<std::pair<std::string, std::string>> expected; // what SHOWN names, and its text
+};
+
+Mouse mouse(const char* name, uint productId, const char* serial = "", Outcome outcome = Outcome::Done) {
+    return {QString(), productId, name, serial, outcome};
+}
+MouseSettings settingsOf(const std::array<int, MouseSettings::COUNT>& values) {
+    return MouseSettings(values);
+}
+const Mouse M3 = mouse("Glide M3", 0xC652);
+const MouseSettings CHOSEN = settingsOf({0, 1, 0, 1, 500, 2});
+const MouseSettings EARLIER = settingsOf({0, 1, 1, 0, 250, 4});
+const char* const ADMINISTRATOR_FILE = "/etc/default/vorlixd";
+const char* const EARLIER_FILE = "/home/someone/.config/vorlixd/vorlixd-settings.conf";
+const char* const KEPT = "Showing the settings the service keeps for the mouse.";
+const char* const NO_SETTINGS_YET = "Showing the defaults: the service keeps no settings yet.";
+
+SavedSettings earlierVersion(QVariantMap values) {
+    return {{}, ADMINISTRATOR_FILE, values, EARLIER_FILE};
+}
+SavedSettings administrator(const ReadSettings& read) {
+    return {read, ADMINISTRATOR_FILE, {}, EARLIER_FILE};
+}
+
+std::vector<Row> rows() {
+    QVariantMap damaged = BusSettings::toMap(EARLIER);
+    damaged.insert("frequency", "0");
+    damaged.insert("speed", "0");
+    return {
+        {"no mouse",
+         {listed({}), applied({Outcome::NoMouse, {}})},
+         {{"mouse", "No supported mouse was found."},
+          {"result", "No supported mouse was found: nothing was sent."},
+          {"source", NO_SETTINGS_YET}}},
+        {"the mouse went away before Apply",
+         {listed({M3}), applied({Outcome::NoMouse, {}})},
+         {{"mouse", "No supported mouse was found."}, {"asks again", "no"}}},
+        {"two mice",
+         {listed({mouse("Glide M3", 0xC652, "0042"), mouse("Glide Pro", 0xC656)}),
+          applied({}, {mouse("Glide M3", 0xC652, "0042"), mouse("Glide Pro", 0xC656)})},
+         {{"mouse", "Glide M3 (0xC652, serial number 0042)\nGlide Pro (0xC656)"},
+          {"result", "The settings were applied and kept.\nGlide M3 (0xC652, serial number 0042) took them.\n"
+                     "Glide Pro (0xC656) took them."},
+          {"source", KEPT},
+          {"asks again", "yes"}}},
+        {"mice that did not all take them",
+         {listed({M3}), applied({}, {M3, mouse("Glide Pro", 0xC656, "", Outcome::CannotOpen),
+                                     mouse("Glide Mini", 0xC655, "", Outcome::SendFailed)})},
+         {{"result", "The settings were kept, but not every mouse took them.\nGlide M3 (0xC652) took them.\n"
+                     "Glide Pro (0xC656) could not be opened.\nGlide Mini (0xC655) did not take them."},
+          {"source", KEPT}}},
+        {"mouse not openable",
+         {listed({M3}), applied({Outcome::CannotOpen, {}})},
+         {{"mouse", "Glide M3 (0xC652)"},
+          {"result", "No mouse could be opened: nothing was sent."},
+          {"source", NO_SETTINGS_YET}}},
+        // Asking the service again would show "nothing kept" over the settings just sent.
+        {"not kept",
+         {listed({M3}), chosen(CHOSEN), applied({Outcome::NotKept, L"状态目录不可写。"})},
+         {{"mouse", "Glide M3 (0xC652)"},
+          {"result", "The settings were sent, but the service could not keep them: they are lost when the mouse "
+                     "goes away."},
+          {"result detail", "Details: 状态目录不可写。"},
+          {"source", "Showing the settings last sent; the service did not keep them."},
+          {"asks again", "no"}}},
+        {"names and a serial number with format and control characters",
+         {listed({mouse("Glide \u202eM3 evil\u202c end", 0xC652), mouse("\u200f\u061c\u2066Glide", 0xC652),
+                  mouse("Glide\u2028M3\u2029", 0xC652, "0042\x1b[2J")})},
+         {{"mouse", "Glide \\u202eM3 evil\\u202c end (0xC652)\n\\u200f\\u061c\\u2066Glide (0xC652)\n"
+                    "Glide\\u2028M3\\u2029 (0xC652, serial number 0042\\x1b[2J)"}}},
+        {"administrator's file invalid",
+         {listed({M3}, {}, administrator({std::nullopt, {Outcome::Unreadable, L"未知选项：--\x1b[2Jspeed"}}))},
+         {{"administrator", "The administrator's file /etc/default/vorlixd is invalid and ignored: the kept settings "
+                            "are sent instead."},
+          {"administrator detail", "Reason, as the command line gives it: 未知选项：--\\x1b[2Jspeed"}}},
+        {"earlier version's settings",
+         {listed({M3}, {}, earlierVersion(BusSettings::toMap(EARLIER)))},
+         {{"settings", "false true true false 250 4"},
+          {"source", "Showing the settings you saved with an earlier version: press Apply to keep them."}}},
+        {"earlier version's settings, not allowed to change them",
+         {permitted(Permission::NotAllowed), listed({M3}, {}, earlierVersion(BusSettings::toMap(EARLIER)))},
+         {{"access", "You may not change the mouse settings. An administrator can allow it, for example by adding "
+                     "you to the group plugdev."},
+          {"controls", "disabled"},
+          {"apply", "disabled"},
+          {"source", "Showing the settings you saved with an earlier version; the service does not keep them."}}},
+        {"earlier version's settings damaged",
+         {listed({M3}, {}, earlierVersion(damaged))},
+         {{"settings", "false true true false 1000 3"},
+          {"source", "Showing what could be read of the settings you saved with an earlier version in "
+                     "/home/someone/.config/vorlixd/vorlixd-settings.conf; the defaults stand in for the rest. "
+                     "That file is left as it is."}}},
+        // Only the control changed here keeps its value; the others show what is kept now.
+        {"Refresh after another client kept settings",
+         {listed({}), applied({Outcome::NoMouse, {}}), chosen(settingsOf({1, 0, 1, 1, 1000, 2})), refreshed(),
+          listed({M3}, BusSettings::toMap(settingsOf({1, 0, 1, 0, 250, 4})))},
+         {{"settings", "true false true false 250 2"},
+          {"result", ""},
+          {"source", "Changed, not applied yet: press Apply to send and keep what is shown."}}},
+        // The person chose all six, even one that another client has changed since.
+        {"defaults chosen, then Refresh",
+         {listed({M3}, BusSettings::toMap(CHOSEN)), defaults(), refreshed(),
+          listed({M3}, BusSettings::toMap(settingsOf({0, 1, 0, 0, 500, 2})))},
+         {{"settings", "true false true true 1000 3"},
+          {"source", "Showing the defaults: press Apply to send and keep them."}}},
+    };
+}
+
+TEST(WindowStateTest, ShowsWhatTheAnswersMean) {
+    for (const Row& row : rows()) {
+        Window window;
+        for (const Event& event : row.events) {
+            event(window);
+        }
+        for (const auto& [what, text] : row.expected) {
+            EXPECT_EQ(SHOWN.at(what)(window).toStdString(), text) << row.name << ": " << what;
+        }
+    }
+}
+
+} // namespace

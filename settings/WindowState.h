@@ -223,13 +223,13 @@ public:
         return result->outcome == Outcome::Done ? keptLine(reached) : failureLine(result->outcome);
     }
 
-    // Why the administrator's file is invalid, in the words of the command line's parser,
-    // which speaks Chinese only: a detail beside the line, not the line itself.
+    // Why the administrator's file is invalid, as vorlixd-apply says it in the journal: a detail
+    // beside the line, not the line itself.
     QString administratorDetail() const {
         if (saved.administrator.result.done()) {
             return QString();
         }
-        return tr("Reason, as the command line gives it: %1")
+        return tr("Reason, as the journal gives it: %1")
             .arg(printable(QString::fromStdWString(saved.administrator.result.sentence)));
     }
 

@@ -2,46 +2,231 @@
 #include "AdministratorSettings.h"
 
 #include "CLIException.h"
+#include "PrintableText.h"
 #include "Utf8.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
-#include <sstream>
-#include <vector>
 
 namespace {
 
-const std::string ASSIGNMENT = "VORLIXD_OPTIONS=";
-// An environment file of a few lines; anything larger is not one.
-constexpr size_t LONGEST_FILE = 64 * 1024;
+const std::string VARIABLE = "VORLIXD_OPTIONS";
 
-// Only a regular file is read, and never waited for.
-std::string contents() {
-    std::string text(LONGEST_FILE, '\0');
-    ssize_t length = -1;
-    const int file = open(AdministratorSettings::filePath().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    struct stat status {};
-    if (file >= 0 && fstat(file, &status) == 0 && S_ISREG(status.st_mode)) {
-        length = ::read(file, text.data(), text.size());
+bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// One assignment or would-be assignment of the file: a line, or several where a quote or a
+// trailing backslash carries it on.
+struct Statement {
+    size_t line = 0;      // where it starts, counted from 1
+    std::string text;     // as written, to tell whether it names VORLIXD_OPTIONS
+    std::string key;      // before the '=', without the blanks around it
+    bool assigns = false; // it has an '='
+    std::string value;    // with the quotes and escapes resolved
+    bool quoteOpen = false;
+};
+
+// The file's statements as systemd's reader of environment files takes them. A comment ends at
+// its line end even after a backslash: a comment that swallowed the assignment under it would be
+// a trap. `text` has only '\n' for line ends.
+std::vector<Statement> statements(const std::string& text) {
+    enum class State { BeforeKey, Comment, Key, BeforeValue, Value, Escape, Single, Double, DoubleEscape };
+    std::vector<Statement> found;
+    State state = State::BeforeKey;
+    Statement current;
+    size_t line = 1;
+    size_t trailingBlanks = std::string::npos; // where the unquoted blanks at the value's end begin
+    const auto finish = [&] {
+        current.key.erase(current.key.find_last_not_of(" \t") + 1);
+        if (trailingBlanks != std::string::npos) {
+            current.value.erase(trailingBlanks);
+        }
+        found.push_back(current);
+        state = State::BeforeKey;
+    };
+    for (const char c : text) {
+        if (state != State::BeforeKey && state != State::Comment) {
+            current.text += c;
+        }
+        switch (state) {
+        case State::BeforeKey:
+            if (c == '#' || c == ';') {
+                state = State::Comment;
+            } else if (!blank(c) && c != '\n') {
+                current = Statement();
+                current.line = line;
+                current.text = current.key = std::string(1, c);
+                trailingBlanks = std::string::npos;
+                state = State::Key;
+            }
+            break;
+        case State::Comment:
+            state = c == '\n' ? State::BeforeKey : State::Comment;
+            break;
+        case State::Key:
+            if (c == '\n') {
+                finish();
+            } else if (c == '=') {
+                current.assigns = true;
+                state = State::BeforeValue;
+            } else {
+                current.key += c;
+            }
+            break;
+        case State::BeforeValue:
+            if (c == '\n') {
+                finish();
+            } else if (c == '\'') {
+                state = State::Single;
+            } else if (c == '"') {
+                state = State::Double;
+            } else if (c == '\\') {
+                state = State::Escape;
+            } else if (!blank(c)) {
+                current.value += c;
+                state = State::Value;
+            }
+            break;
+        case State::Value:
+            if (c == '\n') {
+                finish();
+            } else if (c == '\\') {
+                trailingBlanks = std::string::npos;
+                state = State::Escape;
+            } else {
+                if (!blank(c)) {
+                    trailingBlanks = std::string::npos;
+                } else if (trailingBlanks == std::string::npos) {
+                    trailingBlanks = current.value.size();
+                }
+                current.value += c;
+            }
+            break;
+        case State::Escape: // a backslash keeps what follows; before a line end it joins the lines
+            if (c != '\n') {
+                current.value += c;
+            }
+            state = State::Value;
+            break;
+        case State::Single:
+            if (c == '\'') {
+                state = State::BeforeValue;
+            } else {
+                current.value += c;
+            }
+            break;
+        case State::Double:
+            if (c == '"') {
+                state = State::BeforeValue;
+            } else if (c == '\\') {
+                state = State::DoubleEscape;
+            } else {
+                current.value += c;
+            }
+            break;
+        case State::DoubleEscape: // as in a shell: only these lose their backslash
+            if (c == '"' || c == '\\' || c == '`' || c == '$') {
+                current.value += c;
+            } else if (c != '\n') {
+                current.value += '\\';
+                current.value += c;
+            }
+            state = State::Double;
+            break;
+        }
+        line += c == '\n' ? 1 : 0;
     }
-    if (file >= 0) {
-        close(file);
+    if (state == State::Single || state == State::Double || state == State::DoubleEscape) {
+        current.quoteOpen = true;
     }
-    text.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    if (state != State::BeforeKey && state != State::Comment) {
+        finish();
+    }
+    return found;
+}
+
+// Line ends as DOS, old Macs and everyone else write them, all as '\n', without a byte-order
+// mark, which some editors put first.
+std::string normalised(const std::string& written) {
+    std::string text;
+    for (size_t i = written.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0; i < written.size(); ++i) {
+        if (written[i] == '\r') {
+            text += '\n';
+            i += i + 1 < written.size() && written[i + 1] == '\n' ? 1 : 0;
+        } else {
+            text += written[i];
+        }
+    }
     return text;
 }
 
-// One pair of quotes around the whole value is the file's syntax, not part of the options.
-std::string unquoted(std::string value) {
-    value.erase(value.find_last_not_of(" \t\r") + 1);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-        return value.substr(1, value.size() - 2);
+// The variable name the key sets: "export NAME" sets NAME, as in a shell.
+std::string variableOf(const std::string& key) {
+    const size_t name = key.find_first_not_of(" \t", 6);
+    return key.compare(0, 6, "export") == 0 && key.size() > 6 && blank(key[6]) && name != std::string::npos
+               ? key.substr(name)
+               : key;
+}
+
+// A name systemd takes: anything else it ignores.
+bool isVariableName(const std::string& name) {
+    const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+    return !name.empty() && letter(name[0]) &&
+           std::all_of(name.begin(), name.end(), [&letter](char c) { return letter(c) || (c >= '0' && c <= '9'); });
+}
+
+// The words as the command line would get them: split at blanks, as a shell splits them.
+std::vector<std::string> wordsOf(const std::string& value) {
+    static const char* const BLANKS = " \t\n\v\f\r";
+    std::vector<std::string> words;
+    for (size_t start = value.find_first_not_of(BLANKS); start != std::string::npos;) {
+        const size_t end = value.find_first_of(BLANKS, start);
+        words.push_back(value.substr(start, end - start));
+        start = value.find_first_not_of(BLANKS, end);
     }
-    return value;
+    return words;
+}
+
+std::wstring onLine(size_t line) {
+    return L" (line " + std::to_wstring(line) + L")";
+}
+
+ReadSettings refused(const std::wstring& reason) {
+    return {std::nullopt, {Outcome::Unreadable, reason}};
+}
+
+// What a statement says about VORLIXD_OPTIONS that cannot be read, if anything: one that names it
+// but that systemd would not take as an assignment (no '=', a key that is no name, a quote left
+// open), or a line naming it that went into another variable's value.
+std::optional<ReadSettings> unreadable(const Statement& statement) {
+    const size_t named = statement.text.find(VARIABLE);
+    if (named == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::string name = variableOf(statement.key);
+    const auto lineOf = [&statement](size_t at) {
+        return statement.line + std::count(statement.text.begin(), statement.text.begin() + at, '\n');
+    };
+    if (statement.quoteOpen) {
+        return refused(L"a quote is never closed" + onLine(statement.line));
+    }
+    if (!statement.assigns || !isVariableName(name)) {
+        const size_t line = lineOf(named);
+        return refused(L"VORLIXD_OPTIONS is named without being assigned" + onLine(line));
+    }
+    const size_t later = statement.text.find(VARIABLE, std::min(statement.text.find('\n'), statement.text.size()));
+    if (name != VARIABLE && later != std::string::npos) {
+        const size_t line = lineOf(later);
+        return refused(L"VORLIXD_OPTIONS is inside the value of another variable" + onLine(line));
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -51,30 +236,55 @@ std::string AdministratorSettings::filePath() {
     return path != nullptr ? path : VORLIXD_DEFAULTS_FILE;
 }
 
+// Only a regular file is read, never waited for, and read to its end or past the limit.
 ReadSettings AdministratorSettings::read() {
-    return fromText(contents());
+    const int file = open(filePath().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file < 0) {
+        return errno == ENOENT ? ReadSettings() : refused(L"it cannot be read");
+    }
+    struct stat status {};
+    const bool regular = fstat(file, &status) == 0 && S_ISREG(status.st_mode);
+    std::string text;
+    ssize_t length = 1;
+    for (char buffer[4096]; regular && length != 0 && text.size() <= LONGEST_FILE;) {
+        length = ::read(file, buffer, sizeof buffer);
+        if (length < 0 && errno != EINTR) {
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(std::max<ssize_t>(length, 0)));
+    }
+    close(file);
+    if (!regular) {
+        return refused(L"it is not a regular file");
+    }
+    if (length < 0) {
+        return refused(L"it cannot be read");
+    }
+    return fromText(text);
 }
 
-ReadSettings AdministratorSettings::fromText(const std::string& text) {
-    std::optional<std::string> value;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        const size_t start = line.find_first_not_of(" \t");
-        if (start != std::string::npos && line.compare(start, ASSIGNMENT.size(), ASSIGNMENT) == 0) {
-            value = line.substr(start + ASSIGNMENT.size());
+ReadSettings AdministratorSettings::fromText(const std::string& written) {
+    if (written.size() > LONGEST_FILE) {
+        return refused(L"it is larger than 64 KiB");
+    }
+    std::optional<Statement> assignment;
+    for (const Statement& statement : statements(normalised(written))) {
+        if (const std::optional<ReadSettings> fault = unreadable(statement)) {
+            return *fault;
+        }
+        if (statement.assigns && variableOf(statement.key) == VARIABLE) {
+            assignment = statement;
         }
     }
-    if (!value) {
+    if (!assignment) {
         return {};
     }
-    // The words as the command line would get them, split at blanks and decoded from UTF-8; a
-    // word that is not UTF-8 spoils the whole line, as it would the command line.
+    // A word that is not UTF-8 spoils the whole line, as it would the command line.
     std::vector<std::wstring> words;
-    std::istringstream stream(unquoted(*value));
-    for (std::string word; stream >> word;) {
+    for (const std::string& word : wordsOf(assignment->value)) {
         const std::optional<std::wstring> decoded = Utf8::decode(word);
         if (!decoded) {
-            return {std::nullopt, {Outcome::Unreadable, L"无法解码命令行参数。"}};
+            return refused(Utf8::printable(word) + L" is not UTF-8" + onLine(assignment->line));
         }
         words.push_back(*decoded);
     }
@@ -83,7 +293,8 @@ ReadSettings AdministratorSettings::fromText(const std::string& text) {
     }
     try {
         return {MouseSettings::fromOptions(words), {}};
-    } catch (const CLIException& e) {
-        return {std::nullopt, {Outcome::Unreadable, e.getMessage()}};
+    } catch (const CLIException&) {
+        const std::wstring reason = MouseSettings::whyRefused(words);
+        return refused((reason.empty() ? L"the options are refused" : reason) + onLine(assignment->line));
     }
 }

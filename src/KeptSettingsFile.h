@@ -29,15 +29,18 @@ public:
     // The kept settings, or none when nothing is kept. Anything but exactly the line save()
     // writes is Unreadable, saying why: half a set, or a set read another way than it was
     // written, must never be sent. Only a regular file is opened, so a pipe, a device or a link
-    // put there can neither block the reader nor lead it elsewhere.
-    ReadSettings load() const;
+    // put there can neither block the reader nor lead it elsewhere. Given `why`, it receives the
+    // reason in English too, for vorlixd-apply (empty when there is none); the result's sentence
+    // is the service's.
+    ReadSettings load(std::wstring* why = nullptr) const;
 
     // The settings in the text of the file, when it is exactly the line save() writes.
-    ReadSettings fromLine(const std::string& text) const;
+    ReadSettings fromLine(const std::string& text, std::wstring* why = nullptr) const;
 
     // Replaces the file whole: a new file in the same folder, synced, renamed over the old one,
     // so a crash or power cut leaves the old settings or the new ones, never a mix; a link in
-    // the way is replaced, not followed. NotKept when it failed.
+    // the way is replaced, not followed. Such a new file that a crash left behind is removed by
+    // the next save. NotKept when it failed.
     Result save(const MouseSettings& settings) const;
 
     // NotForgotten while settings are still kept. A link there is removed, not followed.
@@ -47,7 +50,7 @@ public:
     static std::string line(const MouseSettings& settings);
 
 private:
-    ReadSettings unreadable(const std::wstring& why) const;
+    ReadSettings unreadable(const std::wstring& sentence, const std::wstring& english, std::wstring* why) const;
 
     std::string filePath;
     bool makeFolder;

@@ -5,6 +5,9 @@
 #include "CLIException.h"
 #include "CLIParser.h"
 #include "Common.h"
+#include "PrintableText.h"
+
+#include <algorithm>
 
 std::wstring Setting::text(int value) const {
     if (kind == Kind::Flag) {
@@ -81,4 +84,26 @@ MouseSettings MouseSettings::fromOptions(const std::vector<std::wstring>& words)
         chosen.values[i] = *settings()[i].valueOf(words[word + 1]);
     }
     return chosen;
+}
+
+std::wstring MouseSettings::whyRefused(const std::vector<std::wstring>& words) {
+    for (size_t word = 0; word < words.size(); word += 2) {
+        const auto setting = std::find_if(settings().begin(), settings().end(),
+                                          [&](const Setting& s) { return s.option == words[word]; });
+        if (setting == settings().end()) {
+            return L"unknown option " + PrintableText::escape(words[word]);
+        }
+        std::wstring accepted;
+        for (size_t i = 0; i < setting->values.size(); ++i) {
+            const bool last = i + 1 == setting->values.size();
+            accepted += (i == 0 ? L"" : last ? L" or " : L", ") + setting->text(setting->values[i]);
+        }
+        if (word + 1 == words.size()) {
+            return setting->option + L" needs a value: " + accepted;
+        }
+        if (!setting->valueOf(words[word + 1])) {
+            return setting->option + L" takes " + accepted + L", not " + PrintableText::escape(words[word + 1]);
+        }
+    }
+    return std::wstring();
 }

@@ -56,6 +56,10 @@ public:
     // message for anything else, --daemon included: these words never start a service.
     static MouseSettings fromOptions(const std::vector<std::wstring>& words);
 
+    // Why the command line's grammar refuses these options, in English, with each word escaped
+    // for printing; empty when it takes them.
+    static std::wstring whyRefused(const std::vector<std::wstring>& words);
+
 private:
     std::array<int, COUNT> values;
 };

@@ -8,15 +8,18 @@
 #include "AdministratorSettings.h"
 #include "CLI.h"
 #include "CLIException.h"
+#include "Confinement.h"
 #include "HID.h"
 #include "KeptSettingsFile.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
 #include "Utf8.h"
 
+#include <sys/stat.h>
 #include <syslog.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -48,30 +51,41 @@ std::optional<MouseSettings> chooseSettings() {
         return administrator.settings;
     }
     if (!administrator.result.done()) {
-        say(L"Ignored " + file + L": " + PrintableText::escape(administrator.result.sentence));
+        say(L"Ignored " + file + L": " + administrator.result.sentence + L".");
     }
-    const ReadSettings kept = KeptSettingsFile::system().load();
+    const KeptSettingsFile keptFile = KeptSettingsFile::system();
+    std::wstring why;
+    const ReadSettings kept = keptFile.load(&why);
     if (!kept.result.done()) {
-        say(L"Ignored: " + PrintableText::escape(kept.result.sentence) + L" Nothing was sent.");
+        say(L"Ignored " + Utf8::printable(keptFile.path()) + L": " + why + L". Nothing was sent.");
     } else {
         say(kept.settings ? L"Sending the kept settings." : L"No settings are kept: nothing was sent.");
     }
     return kept.settings;
 }
 
+// Which mouse: two of one model share a name, so the USB device it is and its node say which;
+// a mouse without a name is called so rather than left a gap.
+std::wstring identity(const Mice::Mouse& mouse) {
+    const bool named = mouse.productName.find_first_not_of(L' ') != std::wstring::npos;
+    const std::wstring usb = mouse.usbDevice != mouse.path ? L"USB " + Utf8::printable(mouse.usbDevice) + L", " : L"";
+    return (named ? PrintableText::escape(mouse.productName) : L"an unnamed mouse") + L" (" + usb +
+           Utf8::printable(mouse.path) + L")";
+}
+
 // A mouse that has only just appeared may not take a report yet; it gets a few more tries
 // over about a second and a half before it counts as failed.
 bool sendWithRetries(const Mice::Mouse& mouse, const Packet& report) {
-    const std::wstring name = PrintableText::escape(mouse.productName) + L" (" + Utf8::printable(mouse.path) + L")";
     std::chrono::milliseconds wait(100);
     for (int attempt = 1;; ++attempt) {
         const Result result = Mice::send(mouse, report);
         if (result.done()) {
-            say(L"Sent to " + name + L".");
+            say(L"Sent to " + identity(mouse) + L".");
             return true;
         }
         if (attempt == 5) {
-            say(L"Not sent to " + name + L": " + result.sentence);
+            say(L"Not sent to " + identity(mouse) + L": " +
+                (result.outcome == Outcome::CannotOpen ? L"it cannot be opened." : L"it did not take the report."));
             return false;
         }
         std::this_thread::sleep_for(wait);
@@ -79,13 +93,65 @@ bool sendWithRetries(const Mice::Mouse& mouse, const Packet& report) {
     }
 }
 
+void sayUsage() {
+    say(L"Usage: vorlixd-apply [/dev/hidrawN]");
+    say(L"Sends the settings of " + Utf8::printable(AdministratorSettings::filePath()) +
+        L" while they are valid, else the kept settings, to the supported mouse at that hidraw node, or without one "
+        L"to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse did not take them, 6 a wrong "
+        L"argument.");
+}
+
+// What is wrong with the arguments, if anything: it takes at most one, and no option; empty for
+// --help, which asks for the usage alone.
+std::optional<std::wstring> wrongArguments(const std::vector<std::wstring>& arguments) {
+    for (const std::wstring& argument : arguments) {
+        if (argument == L"--help") {
+            return std::wstring();
+        }
+        if (!argument.empty() && argument[0] == L'-') {
+            return L"Unknown option " + PrintableText::escape(argument) + L".";
+        }
+    }
+    if (arguments.size() > 1) {
+        return std::wstring(L"Too many arguments: it takes at most one hidraw node.");
+    }
+    return std::nullopt;
+}
+
+// What is wrong with the node it was given, if anything: udev names an existing hidraw node.
+std::optional<std::wstring> notANode(const std::wstring& node) {
+    const std::wstring prefix = L"/dev/hidraw";
+    struct stat status {};
+    if (node.size() == prefix.size() || node.compare(0, prefix.size(), prefix) != 0 ||
+        !std::all_of(node.begin() + prefix.size(), node.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+        return PrintableText::escape(node) + L" is not a hidraw node (/dev/hidrawN).";
+    }
+    if (stat(Utf8::encode(node).c_str(), &status) != 0) {
+        const bool missing = errno == ENOENT;
+        return PrintableText::escape(node) + (missing ? L" does not exist." : L" cannot be looked at.");
+    }
+    if (!S_ISCHR(status.st_mode)) {
+        return PrintableText::escape(node) + L" is not a hidraw node: it is no character device.";
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything is read, the locale included.
+    Confinement::confineApply();
     try {
         const std::vector<std::wstring> arguments = CLI(argc, argv).arguments();
-        if (arguments.size() > 1) {
-            say(L"Usage: vorlixd-apply [/dev/hidrawN]");
+        if (const std::optional<std::wstring> wrong = wrongArguments(arguments)) {
+            if (!wrong->empty()) {
+                say(*wrong);
+            }
+            sayUsage();
+            return CLI::EXIT_CODE_BAD_CLI_ARGUMENTS;
+        }
+        if (const std::optional<std::wstring> wrong = arguments.empty() ? std::nullopt : notANode(arguments[0])) {
+            say(*wrong);
             return CLI::EXIT_CODE_BAD_CLI_ARGUMENTS;
         }
         std::vector<Mice::Mouse> mice = Mice::list();
@@ -111,13 +177,16 @@ int main(int argc, char* argv[]) {
             return CLI::EXIT_CODE_SUCCESS;
         }
         const Packet report = settings->toVorlixConfig().serialize();
+        // Every mouse gets its try: after a resume, one that fails must not cost the rest theirs.
         bool allSent = true;
         for (const Mice::Mouse& mouse : mice) {
             allSent = sendWithRetries(mouse, report) && allSent;
         }
         return allSent ? CLI::EXIT_CODE_SUCCESS : CLI::EXIT_CODE_UNEXPECTED_ERROR;
-    } catch (const CLIException& e) {
-        say(PrintableText::escape(e.getMessage()));
-        return e.getExitCode();
+    } catch (const CLIException&) {
+        // Only decoding the arguments throws here: the settings sent were all read as valid.
+        say(L"An argument is not valid UTF-8.");
+        sayUsage();
+        return CLI::EXIT_CODE_BAD_CLI_ARGUMENTS;
     }
 }

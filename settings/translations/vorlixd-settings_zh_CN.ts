@@ -255,8 +255,8 @@
         <translation>管理员的文件 %1 无效，已被忽略：改为发送保存的设置。</translation>
     </message>
     <message>
-        <source>Reason, as the command line gives it: %1</source>
-        <translation>原因（命令行的原话）：%1</translation>
+        <source>Reason, as the journal gives it: %1</source>
+        <translation>原因（日志中的原话）：%1</translation>
     </message>
     <message>
         <source>Details: %1</source>

@@ -1,28 +1,34 @@
 # SPDX-License-Identifier: MIT
 """vorlixd-apply, which sends the settings again whenever a mouse comes back. Each case: the
-mice plugged in, the administrator's file, the kept settings and the node udev names (None:
-every mouse, as after resume), then the lines, the exit code and the reports each mouse got;
-last, where it matters, the name of the administrator's file."""
+mice plugged in, the administrator's file, the kept settings (values, or the file's text) and
+the node udev names (None: every mouse, as after resume; a tuple: the arguments themselves),
+then the lines, the exit code and the reports each mouse got; last, where it matters, the name
+of the administrator's file."""
 
 from collections import namedtuple
 
 import pytest
 
-from expected import SPEED_REFUSED, arguments, report_for
+from expected import arguments, report_for
 from mice import WIRED_PRO, WIRELESS, Mouse, plug
-from mouse_rig import NOTHING_TAKEN, SEND_FAILS, SEND_FAILS_ONCE, STRINGS_UNREADABLE
+from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS, SEND_FAILS_ONCE, STRINGS_UNREADABLE
 
 KEPT = (False, True, False, True, 250, 4)
 ADMINISTRATOR = (True, False, True, True, 500, 2)  # --speed 2 --frequency 500, the rest at their defaults
 SENT_KEPT = "Sending the kept settings."
 NOT_FIRST = "/dev/hidraw{} is not the first interface of a supported mouse: nothing to send."
-NOT_TAKEN = "Not sent to Glide M3 (/dev/hidraw0): 无法发送功能报文。"
+NOT_TAKEN = "Not sent to Glide M3 (USB 1-01, /dev/hidraw0): it did not take the report."
+SPEED_REFUSED = "Ignored {defaults}: --speed takes 1, 2, 3, 4 or 5, not 9 (line 1)."
+USAGE = ["Usage: vorlixd-apply [/dev/hidrawN]",
+         "Sends the settings of {defaults} while they are valid, else the kept settings, to the supported mouse at "
+         "that hidraw node, or without one to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse "
+         "did not take them, 6 a wrong argument."]
 
 Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name", defaults=("defaults",))
 
 
 def sent(*nodes, name="Glide M3"):
-    return [f"Sent to {name} (/dev/hidraw{n})." for n in nodes]
+    return [f"Sent to {name} (USB 1-{n + 1:02d}, /dev/hidraw{n})." for n in nodes]
 
 
 CASES = [
@@ -32,13 +38,18 @@ CASES = [
          'VORLIXD_OPTIONS="--speed 5"\n  VORLIXD_OPTIONS="--speed 2 --frequency 500"\n',
          KEPT, None, ["Sending the settings of {defaults}.", *sent(0)], 0, {0: [ADMINISTRATOR]}),
     Case("the administrator's typo: the kept settings instead", [Mouse(WIRELESS)], "VORLIXD_OPTIONS='--speed 9'\n",
-         KEPT, None, ["Ignored {defaults}: " + SPEED_REFUSED.format(9), SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
+         KEPT, None, [SPEED_REFUSED, SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
     Case("the administrator's file named beyond ASCII", [Mouse(WIRELESS)], 'VORLIXD_OPTIONS="--speed 9"\n',
-         KEPT, None, ["Ignored {defaults}: " + SPEED_REFUSED.format(9), SENT_KEPT, *sent(0)], 0, {0: [KEPT]},
-         "réglages"),
+         KEPT, None, [SPEED_REFUSED, SENT_KEPT, *sent(0)], 0, {0: [KEPT]}, "réglages"),
+    Case("the administrator's file over 64 KiB: refused, not cut", [Mouse(WIRELESS)],
+         "#" * 65536 + '\nVORLIXD_OPTIONS="--speed 2"\n', KEPT, None,
+         ["Ignored {defaults}: it is larger than 64 KiB.", SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
     Case("no service from the administrator's file", [Mouse(WIRELESS)], 'VORLIXD_OPTIONS="--daemon true"\n',
-         None, None, ["Ignored {defaults}: 不支持的命令行选项： --daemon", "No settings are kept: nothing was sent."],
-         0, {}),
+         None, None, ["Ignored {defaults}: unknown option --daemon (line 1).",
+                      "No settings are kept: nothing was sent."], 0, {}),
+    Case("the kept settings refused", [Mouse(WIRELESS)], None, "--speed 9\n", None,
+         ["Ignored {state}/kept-settings: it is not the line the service writes (--speed takes 1, 2, 3, 4 or 5, not 9)."
+          " Nothing was sent."], 0, {}),
     Case("commented out: the kept settings", [Mouse(WIRELESS)], '#VORLIXD_OPTIONS="--speed 2"\n', KEPT, None,
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
     Case("no mouse is no failure", [], None, KEPT, None, ["No supported mouse: nothing was sent."], 0, {}),
@@ -52,13 +63,25 @@ CASES = [
     Case("a stranger's node", [Mouse(WIRELESS), Mouse(WIRELESS, vendor_id=0x1234)], None, KEPT, 1,
          [NOT_FIRST.format(1)], 0, {}),
     # U+0130 would name hidraw0 if it were cut to a byte.
-    Case("a node named beyond ASCII", [Mouse(WIRELESS)], None, KEPT, "\u0130", [NOT_FIRST.format("\u0130")], 0,
+    Case("a node named beyond ASCII", [Mouse(WIRELESS)], None, KEPT, "\u0130",
+         ["/dev/hidraw\u0130 is not a hidraw node (/dev/hidrawN)."], 6, {}),
+    Case("not a hidraw node", [Mouse(WIRELESS)], None, KEPT, ("/dev/null",),
+         ["/dev/null is not a hidraw node (/dev/hidrawN)."], 6, {}),
+    Case("a node that is gone", [Mouse(WIRELESS, fault=NO_NODE)], None, KEPT, 0, ["/dev/hidraw0 does not exist."], 6,
          {}),
+    Case("--help", [Mouse(WIRELESS)], None, KEPT, ("--help",), USAGE, 6, {}),
+    Case("an option", [Mouse(WIRELESS)], None, KEPT, ("-v",), ["Unknown option -v.", *USAGE], 6, {}),
+    Case("two nodes", [Mouse(WIRELESS)], None, KEPT, ("/dev/hidraw0",) * 2,
+         ["Too many arguments: it takes at most one hidraw node.", *USAGE], 6, {}),
     Case("not ready at first: tried again", [Mouse(WIRELESS, fault=SEND_FAILS_ONCE)], None, KEPT, 0,
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
     Case("never takes them", [Mouse(WIRELESS, fault=SEND_FAILS)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1, {}),
     Case("takes nothing of them", [Mouse(WIRELESS, fault=NOTHING_TAKEN)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1,
          {}),
+    Case("one mouse fails, the next still gets them", [Mouse(WIRELESS, fault=SEND_FAILS), Mouse(WIRELESS)], None,
+         KEPT, None, [SENT_KEPT, NOT_TAKEN, *sent(1)], 1, {1: [KEPT]}),
+    Case("a mouse without a name", [Mouse(WIRELESS, product=None)], None, KEPT, 0,
+         [SENT_KEPT, "Sent to an unnamed mouse (USB 1-01, /dev/hidraw0)."], 0, {0: [KEPT]}),
     Case("no name strings needed", [Mouse(WIRELESS, fault=STRINGS_UNREADABLE)], None, KEPT, 0,
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
 ]
@@ -72,11 +95,12 @@ def test_vorlixd_apply(mouse_rig, vorlixd_apply, workdir, case):
     if case.defaults is not None:
         defaults.write_text(case.defaults)
     if case.kept is not None:
-        (state / "kept-settings").write_text(" ".join(arguments(case.kept)) + "\n")
-    node = [] if case.node is None else [f"/dev/hidraw{case.node}"]
+        kept = case.kept if isinstance(case.kept, str) else " ".join(arguments(case.kept)) + "\n"
+        (state / "kept-settings").write_text(kept)
+    node = [] if case.node is None else case.node if isinstance(case.node, tuple) else (f"/dev/hidraw{case.node}",)
     result = mouse_rig.run([vorlixd_apply, *node], env_extra={"STATE_DIRECTORY": str(state),
                                                               "VORLIXD_DEFAULTS_FILE": str(defaults)})
-    assert result.stdout.splitlines() == [line.format(defaults=defaults) for line in case.lines]
+    assert result.stdout.splitlines() == [line.format(defaults=defaults, state=state) for line in case.lines]
     assert result.returncode == case.exit_code
     assert {i: m.reports for i, m in enumerate(mice) if m.reports} == {
         i: [report_for(values) for values in sent_values] for i, sent_values in case.reports.items()}

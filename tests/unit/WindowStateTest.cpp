@@ -157,10 +157,10 @@ std::vector<Row> rows() {
          {{"mouse", "Glide \\u202eM3 evil\\u202c end (0xC652)\n\\u200f\\u061c\\u2066Glide (0xC652)\n"
                     "Glide\\u2028M3\\u2029 (0xC652, serial number 0042\\x1b[2J)"}}},
         {"administrator's file invalid",
-         {listed({M3}, {}, administrator({std::nullopt, {Outcome::Unreadable, L"未知选项：--\x1b[2Jspeed"}}))},
+         {listed({M3}, {}, administrator({std::nullopt, {Outcome::Unreadable, L"unknown option --\x1b[2Jspeed"}}))},
          {{"administrator", "The administrator's file /etc/default/vorlixd is invalid and ignored: the kept settings "
                             "are sent instead."},
-          {"administrator detail", "Reason, as the command line gives it: 未知选项：--\\x1b[2Jspeed"}}},
+          {"administrator detail", "Reason, as the journal gives it: unknown option --\\x1b[2Jspeed"}}},
         {"earlier version's settings",
          {listed({M3}, {}, earlierVersion(BusSettings::toMap(EARLIER)))},
          {{"settings", "false true true false 250 4"},

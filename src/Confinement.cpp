@@ -1,0 +1,305 @@
+// SPDX-License-Identifier: MIT
+#include "Confinement.h"
+
+#include "AdministratorSettings.h"
+#include "KeptSettingsFile.h"
+
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <linux/hidraw.h>
+#include <linux/landlock.h>
+#include <seccomp.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The tests' build with the sanitizers, whose runtime needs more than the program does.
+#if defined(__SANITIZE_ADDRESS__)
+#define SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SANITIZED 1
+#endif
+#endif
+
+// What could not be applied, each as "what (why)".
+using Failures = std::vector<std::string>;
+
+void fail(Failures& failures, const std::string& what, int error) {
+    failures.push_back(what + " (" + std::strerror(error) + ")");
+}
+
+// Root with no capability left still owns the hidraw nodes, sysfs, udev's database and both
+// settings files, which is all it opens. A process that holds none (a person's own run, or the
+// unit, which gets none and whose filter refuses capset) has nothing to give up: ambient ones
+// need permitted ones, and its bounding set only bounds a program it would start, which
+// no_new_privs keeps from gaining any.
+void dropCapabilities(Failures& failures) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct held[_LINUX_CAPABILITY_U32S_3] = {};
+    bool holdsAny = syscall(SYS_capget, &header, held) != 0;
+    for (const __user_cap_data_struct& word : held) {
+        holdsAny = holdsAny || word.effective != 0 || word.permitted != 0 || word.inheritable != 0;
+    }
+    if (!holdsAny) {
+        return;
+    }
+    // The kernel answers EINVAL past its last capability.
+    int capability = 0;
+    while (prctl(PR_CAPBSET_DROP, capability, 0, 0, 0) == 0) {
+        ++capability;
+    }
+    if (errno != EINVAL) {
+        fail(failures, "the capability bounding set", errno);
+    }
+    // Kernels older than ambient capabilities have none to clear.
+    if (prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0) != 0 && errno != EINVAL) {
+        fail(failures, "the ambient capabilities", errno);
+    }
+    __user_cap_data_struct none[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capset, &header, none) != 0) {
+        fail(failures, "the capabilities", errno);
+    }
+}
+
+// Landlock's file rights up to its second version; those of later versions stay the kernel's
+// default, allowed.
+constexpr uint64_t FILE_RIGHTS = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
+                                 LANDLOCK_ACCESS_FS_READ_FILE;
+constexpr uint64_t VERSION_1_RIGHTS = (LANDLOCK_ACCESS_FS_MAKE_SYM << 1) - 1;
+constexpr uint64_t READ = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
+constexpr uint64_t READ_WRITE = READ | LANDLOCK_ACCESS_FS_WRITE_FILE;
+
+struct Access {
+    std::string path;
+    uint64_t rights;
+};
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Everything it opens after confining itself, from the locale the command line is decoded by
+// to the node of a mouse that appears while it tries again.
+std::vector<Access> accesses() {
+    std::vector<Access> list = {
+        {"/sys", READ},
+        {"/run/udev", READ},
+        {folderOf(AdministratorSettings::filePath()), READ},
+        // And wherever a link there leads: it has always been read as systemd reads it, links followed.
+        {AdministratorSettings::filePath(), READ},
+        {folderOf(KeptSettingsFile::system().path()), READ},
+        {"/usr/lib/locale", READ},
+        {"/usr/share/locale/locale.alias", READ},
+        // The conversions of the locale's character set, for text printed in it.
+        {VORLIXD_GCONV_DIRECTORY, READ},
+        // The time zone, for the system log's time stamps.
+        {"/etc/localtime", READ},
+        {"/dev", READ_WRITE},
+    };
+    // umockdev's testbed, where the tests' emulated mice are: its preload, inside this process,
+    // sends every access to /sys, /dev and udev's database there.
+    if (const char* testbed = std::getenv("UMOCKDEV_DIR"); testbed != nullptr && testbed[0] == '/') {
+        list.push_back({testbed, READ_WRITE});
+    }
+#ifdef SANITIZED
+    // The leak check reads the process's maps and threads; a report goes to the working folder.
+    list.push_back({"/proc", READ});
+    list.push_back({".", READ_WRITE | LANDLOCK_ACCESS_FS_MAKE_REG});
+#endif
+    return list;
+}
+
+// Where Landlock is not offered, the layer is left out and nothing is said: a kernel built
+// without it or started with it off, or the system-call filter of whatever started the process
+// refusing even the question (the kernel never answers it with EPERM). systemd 252's filters,
+// udev's own included, do that at every plug-in; saying so each time would only teach people to
+// overlook the line when it tells of a real failure.
+void restrictFiles(Failures& failures) {
+    const long version = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    if (version < 0) {
+        if (errno != ENOSYS && errno != EOPNOTSUPP && errno != EPERM) {
+            fail(failures, "the file rules", errno);
+        }
+        return;
+    }
+    // Newer headers give the ruleset more fields, which stay empty.
+    landlock_ruleset_attr ruleset{};
+    ruleset.handled_access_fs = VERSION_1_RIGHTS | (version >= 2 ? LANDLOCK_ACCESS_FS_REFER : 0);
+    const int rules = static_cast<int>(syscall(SYS_landlock_create_ruleset, &ruleset, sizeof ruleset, 0));
+    if (rules < 0) {
+        fail(failures, "the file rules", errno);
+        return;
+    }
+    for (const Access& access : accesses()) {
+        // Straight to the kernel, past umockdev's preload, which would send /sys and /dev to its
+        // testbed: the rules must hold the real folders too, since its nodes are links to real
+        // terminals. What is not there holds nothing to read.
+        const int path = static_cast<int>(syscall(SYS_openat, AT_FDCWD, access.path.c_str(), O_PATH | O_CLOEXEC));
+        if (path < 0) {
+            continue;
+        }
+        struct stat status {};
+        const bool isFolder = fstat(path, &status) == 0 && S_ISDIR(status.st_mode);
+        landlock_path_beneath_attr rule{isFolder ? access.rights : access.rights & FILE_RIGHTS, path};
+        const bool added = syscall(SYS_landlock_add_rule, rules, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+        const int error = errno;
+        close(path);
+        if (!added) {
+            fail(failures, "the file rules", error);
+            close(rules);
+            return;
+        }
+    }
+    if (syscall(SYS_landlock_restrict_self, rules, 0) != 0) {
+        fail(failures, "the file rules", errno);
+    }
+    close(rules);
+}
+
+// The system calls that vorlixd-apply makes, the C library's and libudev's beneath it included, on
+// every path: listing and opening the mice, reading both settings files and the locale, the
+// pauses between tries, writing to a pipe, a terminal or the system log, and ending, by abort()
+// too. Debian 13's libraries look at files with fstat and statx where Debian 12's use newfstatat.
+const int CALLS[] = {
+    SCMP_SYS(read),         SCMP_SYS(write),
+    SCMP_SYS(openat),       SCMP_SYS(close),
+    SCMP_SYS(lseek),        SCMP_SYS(newfstatat),
+    SCMP_SYS(fstat),        SCMP_SYS(statx),
+    SCMP_SYS(fstatfs),      SCMP_SYS(access),
+    SCMP_SYS(faccessat2),   SCMP_SYS(readlinkat),
+    SCMP_SYS(getdents64),   SCMP_SYS(brk),
+    SCMP_SYS(mmap),         SCMP_SYS(munmap),
+    SCMP_SYS(mprotect),     SCMP_SYS(futex),
+    SCMP_SYS(getrandom),    SCMP_SYS(connect),
+    SCMP_SYS(sendto),       SCMP_SYS(clock_nanosleep),
+    SCMP_SYS(exit_group),   SCMP_SYS(rt_sigprocmask),
+    SCMP_SYS(rt_sigaction), SCMP_SYS(getpid),
+    SCMP_SYS(gettid),       SCMP_SYS(tgkill),
+};
+
+// umockdev's preload, inside the process under the tests' testbed, resolves paths itself and
+// asks the testbed over a socket for each request to an emulated node.
+const int TESTBED_CALLS[] = {SCMP_SYS(getcwd), SCMP_SYS(readlink), SCMP_SYS(recvfrom)};
+
+#ifdef SANITIZED
+// The sanitizers' runtime probes memory through a pipe, writes a report with open(), and the leak
+// check stops the process under ptrace from a clone of itself.
+const int SANITIZER_CALLS[] = {
+    SCMP_SYS(pipe2), SCMP_SYS(open),    SCMP_SYS(clone),       SCMP_SYS(ptrace),
+    SCMP_SYS(wait4), SCMP_SYS(prctl),   SCMP_SYS(sched_yield), SCMP_SYS(sigaltstack),
+    SCMP_SYS(exit),  SCMP_SYS(getppid), SCMP_SYS(getdents),
+};
+#endif
+
+// Only a local socket, the system log's; only the requests hidapi makes of a hidraw node, and the
+// C library's question whether standard output is a terminal. The size a request carries is left
+// out of the comparison: a feature report's is its length.
+bool allowWithArguments(scmp_filter_ctx filter) {
+    const scmp_datum_t requestBits = _IOC_DIRMASK << _IOC_DIRSHIFT | _IOC_TYPEMASK << _IOC_TYPESHIFT |
+                                     _IOC_NRMASK << _IOC_NRSHIFT;
+    const scmp_datum_t requests[] = {HIDIOCGRDESCSIZE, HIDIOCSFEATURE(0), TCGETS};
+    for (const scmp_datum_t request : requests) {
+        const scmp_arg_cmp same{1, SCMP_CMP_MASKED_EQ, requestBits, request & requestBits};
+        if (seccomp_rule_add_array(filter, SCMP_ACT_ALLOW, SCMP_SYS(ioctl), 1, &same) != 0) {
+            return false;
+        }
+    }
+    const scmp_arg_cmp local{0, SCMP_CMP_EQ, AF_UNIX, 0};
+    return seccomp_rule_add_array(filter, SCMP_ACT_ALLOW, SCMP_SYS(socket), 1, &local) == 0;
+}
+
+// Anything else is refused with EPERM: a call missing from the list then shows as an error in
+// what vorlixd-apply says, not as a process killed without a word.
+void filterCalls(Failures& failures) {
+    const scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ERRNO(EPERM));
+    if (filter == nullptr) {
+        fail(failures, "the system-call filter", ENOMEM);
+        return;
+    }
+    std::vector<int> calls(std::begin(CALLS), std::end(CALLS));
+    if (std::getenv("UMOCKDEV_DIR") != nullptr) {
+        calls.insert(calls.end(), std::begin(TESTBED_CALLS), std::end(TESTBED_CALLS));
+    }
+#ifdef SANITIZED
+    calls.insert(calls.end(), std::begin(SANITIZER_CALLS), std::end(SANITIZER_CALLS));
+#endif
+    int result = 0;
+    for (const int call : calls) {
+        if (result == 0) {
+            result = seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0);
+        }
+    }
+    if (result == 0 && !allowWithArguments(filter)) {
+        result = -EINVAL;
+    }
+    if (result == 0) {
+        result = seccomp_load(filter);
+    }
+    seccomp_release(filter);
+    if (result != 0) {
+        fail(failures, "the system-call filter", -result);
+    }
+}
+
+// valgrind runs the program on its own processor inside the same process, so a filter or file
+// rules would bind valgrind's own calls and files as well, and it dies of them; memcheck is
+// there for the program's memory. It puts its preload in front of the program's.
+bool underValgrind() {
+    const char* preload = std::getenv("LD_PRELOAD");
+    return preload != nullptr && std::strstr(preload, "/vgpreload_core-") != nullptr;
+}
+
+// One line, said where vorlixd-apply says everything: udev keeps no output, so run by udev
+// (which sets ACTION) it goes to the system log.
+void report(const Failures& failures) {
+    std::string line = "Not fully confined: could not apply ";
+    for (size_t i = 0; i < failures.size(); ++i) {
+        line += (i == 0 ? "" : ", ") + failures[i];
+    }
+    line += ".";
+    if (std::getenv("ACTION") != nullptr) {
+        syslog(LOG_WARNING, "%s", line.c_str());
+    } else {
+        line += "\n";
+        // Not on standard output: wide text printed there before the locale is set would tie
+        // that stream to ASCII for good.
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
+    }
+}
+
+} // namespace
+
+void Confinement::confineApply() {
+    Failures failures;
+    dropCapabilities(failures);
+    // Without it, a process without capabilities may apply neither the file rules nor the filter.
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
+        fail(failures, "no_new_privs", errno);
+    }
+    if (underValgrind()) {
+        failures.push_back("the file rules and the system-call filter (valgrind cannot run a process bound by them)");
+    } else {
+        restrictFiles(failures);
+        // Last, since the calls that set up the layers are not on its list.
+        filterCalls(failures);
+    }
+    if (!failures.empty()) {
+        report(failures);
+    }
+}

@@ -7,8 +7,6 @@
 #include "Common.h"
 #include "PrintableText.h"
 
-#include <algorithm>
-
 std::wstring Setting::text(int value) const {
     if (kind == Kind::Flag) {
         return value != 0 ? L"true" : L"false";
@@ -48,6 +46,15 @@ const std::array<Setting, MouseSettings::COUNT>& MouseSettings::settings() {
     return table;
 }
 
+std::optional<size_t> MouseSettings::withOption(const std::wstring& option) {
+    for (size_t i = 0; i < COUNT; ++i) {
+        if (settings()[i].option == option) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 MouseSettings::MouseSettings() {
     for (size_t i = 0; i < COUNT; ++i) {
         values[i] = settings()[i].byDefault;
@@ -74,25 +81,22 @@ MouseSettings MouseSettings::fromOptions(const std::vector<std::wstring>& words)
     CLIParser().parse(words); // the one grammar: it refuses what the mouse would not take
     MouseSettings chosen;
     for (size_t word = 0; word + 1 < words.size(); word += 2) {
-        size_t i = 0;
-        while (i < COUNT && settings()[i].option != words[word]) {
-            ++i;
-        }
-        if (i == COUNT) {
+        const std::optional<size_t> i = withOption(words[word]);
+        if (!i) {
             throw CLIException(L"不支持的命令行选项： " + words[word], CLI::EXIT_CODE_BAD_CLI_ARGUMENTS);
         }
-        chosen.values[i] = *settings()[i].valueOf(words[word + 1]);
+        chosen.values[*i] = *settings()[*i].valueOf(words[word + 1]);
     }
     return chosen;
 }
 
 std::wstring MouseSettings::whyRefused(const std::vector<std::wstring>& words) {
     for (size_t word = 0; word < words.size(); word += 2) {
-        const auto setting = std::find_if(settings().begin(), settings().end(),
-                                          [&](const Setting& s) { return s.option == words[word]; });
-        if (setting == settings().end()) {
+        const std::optional<size_t> i = withOption(words[word]);
+        if (!i) {
             return L"unknown option " + PrintableText::escape(words[word]);
         }
+        const Setting* setting = &settings()[*i];
         std::wstring accepted;
         for (size_t i = 0; i < setting->values.size(); ++i) {
             const bool last = i + 1 == setting->values.size();

@@ -35,6 +35,8 @@ public:
     static constexpr size_t COUNT = 6;
     // In the order of configure's arguments.
     static const std::array<Setting, COUNT>& settings();
+    // Where the setting with this option word stands in settings(), if any.
+    static std::optional<size_t> withOption(const std::wstring& option);
 
     MouseSettings(); // the defaults
     explicit MouseSettings(const std::array<int, COUNT>& values) : values(values) {}

@@ -3,6 +3,7 @@
 
 #include "AdministratorSettings.h"
 #include "KeptSettingsFile.h"
+#include "MouseRecord.h"
 
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -83,6 +84,8 @@ constexpr uint64_t FILE_RIGHTS = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS
 constexpr uint64_t VERSION_1_RIGHTS = (LANDLOCK_ACCESS_FS_MAKE_SYM << 1) - 1;
 constexpr uint64_t READ = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
 constexpr uint64_t READ_WRITE = READ | LANDLOCK_ACCESS_FS_WRITE_FILE;
+// A file replaced whole: a new one made beside it and renamed over it.
+constexpr uint64_t REPLACE = READ_WRITE | LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_REMOVE_FILE;
 
 struct Access {
     std::string path;
@@ -104,6 +107,7 @@ std::vector<Access> accesses() {
         // And wherever a link there leads: it has always been read as systemd reads it, links followed.
         {AdministratorSettings::filePath(), READ},
         {folderOf(KeptSettingsFile::system().path()), READ},
+        {MouseRecords::system().folder(), REPLACE},
         {"/usr/lib/locale", READ},
         {"/usr/share/locale/locale.alias", READ},
         // The conversions of the locale's character set, for text printed in it.
@@ -177,20 +181,44 @@ void restrictFiles(Failures& failures) {
 // pauses between tries, writing to a pipe, a terminal or the system log, and ending, by abort()
 // too. Debian 13's libraries look at files with fstat and statx where Debian 12's use newfstatat.
 const int CALLS[] = {
-    SCMP_SYS(read),         SCMP_SYS(write),
-    SCMP_SYS(openat),       SCMP_SYS(close),
-    SCMP_SYS(lseek),        SCMP_SYS(newfstatat),
-    SCMP_SYS(fstat),        SCMP_SYS(statx),
-    SCMP_SYS(fstatfs),      SCMP_SYS(access),
-    SCMP_SYS(faccessat2),   SCMP_SYS(readlinkat),
-    SCMP_SYS(getdents64),   SCMP_SYS(brk),
-    SCMP_SYS(mmap),         SCMP_SYS(munmap),
-    SCMP_SYS(mprotect),     SCMP_SYS(futex),
-    SCMP_SYS(getrandom),    SCMP_SYS(connect),
-    SCMP_SYS(sendto),       SCMP_SYS(clock_nanosleep),
-    SCMP_SYS(exit_group),   SCMP_SYS(rt_sigprocmask),
-    SCMP_SYS(rt_sigaction), SCMP_SYS(getpid),
-    SCMP_SYS(gettid),       SCMP_SYS(tgkill),
+    SCMP_SYS(read),
+    SCMP_SYS(write),
+    SCMP_SYS(openat),
+    SCMP_SYS(close),
+    SCMP_SYS(lseek),
+    SCMP_SYS(newfstatat),
+    SCMP_SYS(fstat),
+    SCMP_SYS(statx),
+    SCMP_SYS(fstatfs),
+    SCMP_SYS(access),
+    SCMP_SYS(faccessat2),
+    SCMP_SYS(readlinkat),
+    SCMP_SYS(getdents64),
+    SCMP_SYS(brk),
+    SCMP_SYS(mmap),
+    SCMP_SYS(munmap),
+    SCMP_SYS(mprotect),
+    SCMP_SYS(futex),
+    SCMP_SYS(getrandom),
+    SCMP_SYS(connect),
+    SCMP_SYS(sendto),
+    SCMP_SYS(clock_nanosleep),
+    SCMP_SYS(exit_group),
+    SCMP_SYS(rt_sigprocmask),
+    SCMP_SYS(rt_sigaction),
+    SCMP_SYS(getpid),
+    SCMP_SYS(gettid),
+    SCMP_SYS(tgkill),
+    // Recording what each mouse was sent: a new file, synced, renamed over the old one, and the
+    // time it happened.
+    SCMP_SYS(fchmod),
+    SCMP_SYS(fsync),
+    SCMP_SYS(rename),
+    SCMP_SYS(renameat),
+    SCMP_SYS(renameat2),
+    SCMP_SYS(unlink),
+    SCMP_SYS(unlinkat),
+    SCMP_SYS(clock_gettime),
 };
 
 // umockdev's preload, inside the process under the tests' testbed, resolves paths itself and
@@ -287,6 +315,9 @@ void report(const Failures& failures) {
 
 void Confinement::confineApply() {
     Failures failures;
+    // The file rules hold only what exists when they are made, and udev may run it at boot
+    // before anything else made the records' folder.
+    mkdir(MouseRecords::system().folder().c_str(), 0755);
     dropCapabilities(failures);
     // Without it, a process without capabilities may apply neither the file rules nor the filter.
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {

@@ -10,8 +10,8 @@
 // - every system call it does not make, each answered with EPERM, so that a call missing from
 //   the list shows as an error in what it says rather than as a killed process;
 // - where Landlock is offered, every file but those it reads (sysfs, udev's database, the
-//   administrator's file and its folder, the kept settings' folder, the locale data) and the
-//   device nodes it opens.
+//   administrator's file and its folder, the kept settings' folder, the locale data), the
+//   device nodes it opens and the folder where it records what each mouse was sent.
 namespace Confinement {
 
 // Confines the calling process, which must not have started any thread yet. What cannot be

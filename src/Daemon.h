@@ -7,6 +7,7 @@
 #include "MouseSettings.h"
 #include "PolkitAuthority.h"
 #include "PrintableText.h"
+#include "ServiceNames.h"
 #include "VorlixConfig.h"
 
 #include <QDBusContext>
@@ -92,7 +93,16 @@ public:
         const auto send = [this, chosen](const QDBusMessage& call) {
             try {
                 const VorlixConfig settings = chosen.toVorlixConfig();
-                getMouse().sendFeatureReport(settings.serialize());
+                Outcome outcome = Outcome::CannotOpen;
+                try {
+                    HIDDevice mouse = getMouse();
+                    outcome = Outcome::SendFailed;
+                    mouse.sendFeatureReport(settings.serialize());
+                } catch (const HIDException&) {
+                    sentToFirstMouse(chosen, outcome);
+                    throw;
+                }
+                sentToFirstMouse(chosen, Outcome::Done);
             } catch (const HIDException& e) {
                 logException(e);
                 return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(e.getMessage()));
@@ -103,4 +113,9 @@ public:
         };
         PolkitAuthority::whenAllowed(*this, QDBusError::errorString(QDBusError::AccessDenied), send);
     }
+
+protected:
+    // What configure sent the first mouse, and what came of it: Done when it took the report as
+    // configure counts it, CannotOpen when no mouse could be opened.
+    virtual void sentToFirstMouse(const MouseSettings& /*sent*/, Outcome /*outcome*/) {}
 };

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One HID report, report ID in the first byte.
@@ -135,7 +136,8 @@ public:
     inline static const std::wstring NO_MOUSE = L"没有识别到适配的鼠标。";
 
     struct Mouse {
-        std::string usbDevice; // its USB device as sysfs names it, such as "1-2": stable while it stays plugged in
+        std::string usbDevice;  // its USB device as sysfs names it, such as "1-2": the port it is plugged into
+        std::string usbAddress; // the address the bus gave it: a new one each time it is plugged in
         uint16_t productId;
         std::wstring productName;
         std::wstring serialNumber;
@@ -149,8 +151,9 @@ public:
         for (uint16_t productId : PRODUCT_IDS) {
             for (const hid_device_info* entry = listed.get(); entry != nullptr; entry = entry->next) {
                 const std::string path = entry->path != nullptr ? entry->path : "";
-                const Mouse mouse{usbDeviceOf(path), productId, text(entry->product_string), text(entry->serial_number),
-                                  path};
+                const auto [usbDevice, usbAddress] = usbDeviceOf(path);
+                const Mouse mouse{
+                    usbDevice, usbAddress, productId, text(entry->product_string), text(entry->serial_number), path};
                 const auto same = [&mouse](const Mouse& other) { return other.usbDevice == mouse.usbDevice; };
                 if (entry->product_id == productId && std::none_of(mice.begin(), mice.end(), same)) {
                     mice.push_back(mouse);
@@ -173,8 +176,8 @@ public:
         if (!device) {
             return {Outcome::CannotOpen, HID_OPEN_FAILED};
         }
-        // A count of nothing at all means nothing reached the mouse.
-        if (hid_send_feature_report(device.get(), report.data(), report.size()) <= 0) {
+        // A mouse that took part of the report did not take it.
+        if (hid_send_feature_report(device.get(), report.data(), report.size()) != static_cast<int>(report.size())) {
             return {Outcome::SendFailed, HID_SEND_FAILED};
         }
         return {};
@@ -199,9 +202,9 @@ public:
 private:
     static std::wstring text(const wchar_t* listed) { return listed != nullptr ? listed : L""; }
 
-    // The sysfs name of the USB device that the hidraw node at `path` belongs to; the node
-    // itself for one that has none, which is then a mouse of its own.
-    static std::string usbDeviceOf(const std::string& path) {
+    // The sysfs name and the address of the USB device that the hidraw node at `path` belongs
+    // to; the node itself and no address for one that has none, which is then a mouse of its own.
+    static std::pair<std::string, std::string> usbDeviceOf(const std::string& path) {
         const std::shared_ptr<udev> context(udev_new(), udev_unref);
         const std::string node = path.substr(path.rfind('/') + 1);
         const std::shared_ptr<udev_device> hidraw(
@@ -210,6 +213,38 @@ private:
         // The parent belongs to the child and goes with it.
         udev_device* usb = hidraw ? udev_device_get_parent_with_subsystem_devtype(hidraw.get(), "usb", "usb_device")
                                   : nullptr;
-        return usb != nullptr ? udev_device_get_sysname(usb) : path;
+        if (usb == nullptr) {
+            return {path, ""};
+        }
+        const char* address = udev_device_get_sysattr_value(usb, "devnum");
+        return {udev_device_get_sysname(usb), address != nullptr ? address : ""};
     }
+};
+
+// Tells when a hidraw node comes or goes, once udev has set it up, so that a service learns of
+// mice coming and going without asking over and over: it wakes only when something happened.
+class MiceEvents {
+public:
+    MiceEvents()
+        : context(udev_new(), udev_unref),
+          monitor(context ? udev_monitor_new_from_netlink(context.get(), "udev") : nullptr, udev_monitor_unref) {
+        if (monitor && (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "hidraw", nullptr) != 0 ||
+                        udev_monitor_enable_receiving(monitor.get()) != 0)) {
+            monitor.reset();
+        }
+    }
+
+    // What to wait on for the next event; -1 when udev cannot be listened to.
+    int descriptor() const { return monitor ? udev_monitor_get_fd(monitor.get()) : -1; }
+
+    // Takes every event that has arrived, so that the descriptor is quiet again.
+    void take() {
+        while (udev_device* device = monitor ? udev_monitor_receive_device(monitor.get()) : nullptr) {
+            udev_device_unref(device);
+        }
+    }
+
+private:
+    std::shared_ptr<udev> context;
+    std::shared_ptr<udev_monitor> monitor;
 };

@@ -4,13 +4,15 @@
 // vorlixd-apply.service runs it without one after every resume, when the kernel has reset
 // every mouse without a word. It sends the administrator's settings while they are valid,
 // else the kept settings, else nothing; no mouse is no failure. It reads no name string from
-// the mouse and keeps nothing: the service alone writes the kept settings.
+// the mouse, and the service alone writes the kept settings; what it sent each mouse, and each
+// mouse's appearance, it records for the service to show.
 #include "AdministratorSettings.h"
 #include "CLI.h"
 #include "CLIException.h"
 #include "Confinement.h"
 #include "HID.h"
 #include "KeptSettingsFile.h"
+#include "MouseRecord.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
 #include "Utf8.h"
@@ -73,20 +75,37 @@ std::wstring identity(const Mice::Mouse& mouse) {
            Utf8::printable(mouse.path) + L")";
 }
 
+// Why it runs, as its records say: udev, which sets ACTION, runs it when a mouse appears (at boot
+// too); its unit after a resume; anything else is a person's doing.
+MouseRecord::Sender cause() {
+    if (std::getenv("ACTION") != nullptr) {
+        return MouseRecord::Sender::PlugIn;
+    }
+    const char* cause = std::getenv("VORLIXD_APPLY_CAUSE");
+    return cause != nullptr && std::string(cause) == "resume" ? MouseRecord::Sender::Resume
+                                                              : MouseRecord::Sender::ByHand;
+}
+
+void sayNotRecorded(const Mice::Mouse& mouse, bool recorded, const MouseRecords& records) {
+    if (!recorded) {
+        say(L"Could not record in " + Utf8::printable(records.folder()) + L" what " + identity(mouse) + L" was sent.");
+    }
+}
+
 // A mouse that has only just appeared may not take a report yet; it gets a few more tries
 // over about a second and a half before it counts as failed.
-bool sendWithRetries(const Mice::Mouse& mouse, const Packet& report) {
+Outcome sendWithRetries(const Mice::Mouse& mouse, const Packet& report) {
     std::chrono::milliseconds wait(100);
     for (int attempt = 1;; ++attempt) {
         const Result result = Mice::send(mouse, report);
         if (result.done()) {
             say(L"Sent to " + identity(mouse) + L".");
-            return true;
+            return result.outcome;
         }
         if (attempt == 5) {
             say(L"Not sent to " + identity(mouse) + L": " +
                 (result.outcome == Outcome::CannotOpen ? L"it cannot be opened." : L"it did not take the report."));
-            return false;
+            return result.outcome;
         }
         std::this_thread::sleep_for(wait);
         wait *= 2;
@@ -172,15 +191,30 @@ int main(int argc, char* argv[]) {
             say(L"No supported mouse: nothing was sent.");
             return CLI::EXIT_CODE_SUCCESS;
         }
+        const MouseRecords records = MouseRecords::system();
+        const MouseRecord::Sender sender = cause();
+        // A mouse that appeared has nothing of what an earlier one there was sent.
+        if (!arguments.empty() && sender == MouseRecord::Sender::PlugIn &&
+            std::string(std::getenv("ACTION")) == "add") {
+            sayNotRecorded(mice.front(), records.appeared(mice.front()), records);
+        }
         const std::optional<MouseSettings> settings = chooseSettings();
         if (!settings) {
+            // A resume reset every mouse: none has what it was sent before.
+            if (sender == MouseRecord::Sender::Resume) {
+                for (const Mice::Mouse& mouse : mice) {
+                    sayNotRecorded(mouse, records.sent(mouse, std::nullopt, sender, Outcome::Done), records);
+                }
+            }
             return CLI::EXIT_CODE_SUCCESS;
         }
         const Packet report = settings->toVorlixConfig().serialize();
         // Every mouse gets its try: after a resume, one that fails must not cost the rest theirs.
         bool allSent = true;
         for (const Mice::Mouse& mouse : mice) {
-            allSent = sendWithRetries(mouse, report) && allSent;
+            const Outcome outcome = sendWithRetries(mouse, report);
+            sayNotRecorded(mouse, records.sent(mouse, settings, sender, outcome), records);
+            allSent = outcome == Outcome::Done && allSent;
         }
         return allSent ? CLI::EXIT_CODE_SUCCESS : CLI::EXIT_CODE_UNEXPECTED_ERROR;
     } catch (const CLIException&) {

@@ -7,6 +7,7 @@
 #include "HID.h"
 #include "KeptSettingsFile.h"
 #include "MiceService.h"
+#include "MouseRecord.h"
 #include "PrintableText.h"
 #include "ServiceNames.h"
 #include "generated-sources/DBusAdaptor.h"
@@ -31,13 +32,14 @@ int runDaemon(int& argc, char* argv[]) {
     std::wcout << L"即将启动守护进程" << std::endl;
     std::wcout << L"uid = " << getuid() << std::endl;
     QCoreApplication qtApplication(argc, argv);
-    // Our own interface stands beside the first mouse's on the same object; root's settings
-    // are the system's, a user's own service keeps hers in her own state folder.
-    auto* daemon = new MiceService(&qtApplication,
-                                   getuid() == 0 ? KeptSettingsFile::system() : KeptSettingsFile::user());
+    QDBusConnection connection = getuid() == 0 ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
+    // Our own interface stands beside the first mouse's on the same object; root's settings and
+    // records are the system's, a user's own service keeps hers in her own folders.
+    const bool root = getuid() == 0;
+    auto* daemon = new MiceService(&qtApplication, root ? KeptSettingsFile::system() : KeptSettingsFile::user(),
+                                   root ? MouseRecords::system() : MouseRecords::user(), connection);
     new DBusAdaptor(daemon);
     new MiceAdaptor(daemon);
-    QDBusConnection connection = getuid() == 0 ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
     std::wcout << (connection.isConnected() ? L"已连接" : L"未连接") << std::endl;
     std::wcout << connection.name().toStdWString() << std::endl;
     std::wcout << connection.lastError().message().toStdWString() << std::endl;

@@ -66,9 +66,16 @@ def arguments(values):
             for word in (setting.option, str(value).lower())]
 
 
-def mouse_entry(device, error=None):
+# The six settings' names on the bus, in the order of configure's arguments.
+NAMES = ("liftOffDetection", "smartScrolling", "remapWheelPress", "remapGestureButton", "frequency", "speed")
+
+
+def mouse_entry(device, error=None, sent=None, by="", send_error="", appeared=False):
     """An emulated mouse as the mice property lists it; given its error ("" for none), as
-    configureAndKeep's reply lists it."""
+    configureAndKeep's reply lists it. Then what it was last sent (the six values), by whom and
+    with what error, and whether vorlixd saw it appear; a time as whether it is set."""
     entry = {"productId": device.product_id, "productName": device.product or "",
-             "serialNumber": device.serial or "", "usbDevice": device.usb_device}
+             "serialNumber": device.serial or "", "usbDevice": device.usb_device,
+             "sentSettings": dict(zip(NAMES, sent or (), strict=True)) if sent else {}, "sentAt": sent is not None,
+             "sentBy": by, "sendError": send_error, "appearedAt": appeared}
     return entry if error is None else {**entry, "error": error}

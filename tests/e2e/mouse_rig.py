@@ -133,7 +133,9 @@ class EmulatedMouse:
     def _record(self):
         """umockdev text description of the usb_device -> usb_interface -> hid -> hidraw chain."""
         usb = [f"P: {self.usb_path}", "E: SUBSYSTEM=usb", "E: DEVTYPE=usb_device",
-               f"A: idVendor={self.vendor_id:04x}", f"A: idProduct={self.product_id:04x}"]
+               f"A: idVendor={self.vendor_id:04x}", f"A: idProduct={self.product_id:04x}",
+               # The bus gives a device a new address each time it is plugged in.
+               f"A: devnum={self._rig._new_address()}"]
         # None leaves the attribute out; "" gives an empty one. In hex, a name may hold
         # any character, line breaks included.
         for name, value in (("manufacturer", self.manufacturer),
@@ -278,7 +280,11 @@ class MouseRig:
         self.root_dir = self.testbed.get_root_dir()
         self.mice = []
         self._hidraw_count = 0
+        self._address_count = 0
         self._children = []
+        # What vorlixd records of each mouse goes here, never to the machine's /run/vorlixd.
+        self.records = os.path.join(self.root_dir, "records")
+        os.mkdir(self.records)
 
     def add(self, vendor_id, product_id, serial=None, manufacturer="Quillon Labs",
             product="Glide M3", fault=None, interface=0):
@@ -317,6 +323,10 @@ class MouseRig:
         for mouse in self.mice:
             os.chmod(mouse._node_file(), 0o666)  # the pty behind the node
 
+    def _new_address(self):
+        self._address_count += 1
+        return self._address_count
+
     def _new_hidraw(self):
         self._hidraw_count += 1
         return f"hidraw{self._hidraw_count - 1}"
@@ -330,6 +340,7 @@ class MouseRig:
         env["LD_PRELOAD"] = ":".join(preload)
         # The testbed sets this with setenv(); os.environ never sees it.
         env["UMOCKDEV_DIR"] = self.root_dir
+        env.setdefault("RUNTIME_DIRECTORY", self.records)
         env.update(extra or {})
         return {name: value for name, value in env.items() if value is not None}  # None: unset
 

@@ -3,15 +3,17 @@
 mice plugged in, the administrator's file, the kept settings (values, or the file's text) and
 the node udev names (None: every mouse, as after resume; a tuple: the arguments themselves),
 then the lines, the exit code and the reports each mouse got; last, where it matters, the name
-of the administrator's file."""
+of the administrator's file, why it runs (VORLIXD_APPLY_CAUSE) and what each mouse's record
+says of who sent it what ("" for nothing) and with which error."""
 
 from collections import namedtuple
+from pathlib import Path
 
 import pytest
 
 from expected import arguments, report_for
 from mice import WIRED_PRO, WIRELESS, Mouse, plug
-from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS, SEND_FAILS_ONCE, STRINGS_UNREADABLE
+from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND, STRINGS_UNREADABLE
 
 KEPT = (False, True, False, True, 250, 4)
 ADMINISTRATOR = (True, False, True, True, 500, 2)  # --speed 2 --frequency 500, the rest at their defaults
@@ -24,7 +26,9 @@ USAGE = ["Usage: vorlixd-apply [/dev/hidrawN]",
          "that hidraw node, or without one to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse "
          "did not take them, 6 a wrong argument."]
 
-Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name", defaults=("defaults",))
+Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name cause recorded",
+                  defaults=("defaults", None, None))
+SEND_FAILED = "org.vorlix.mouse.vorlixd.Error.SendFailed"
 
 
 def sent(*nodes, name="Glide M3"):
@@ -33,7 +37,12 @@ def sent(*nodes, name="Glide M3"):
 
 CASES = [
     Case("kept settings to every mouse, wireless first", [Mouse(WIRED_PRO, serial="P"), Mouse(WIRELESS, serial="W")],
-         None, KEPT, None, [SENT_KEPT, *sent(1, 0)], 0, {0: [KEPT], 1: [KEPT]}),
+         None, KEPT, None, [SENT_KEPT, *sent(1, 0)], 0, {0: [KEPT], 1: [KEPT]},
+         recorded={0: ("by-hand", KEPT, ""), 1: ("by-hand", KEPT, "")}),
+    Case("after resume", [Mouse(WIRELESS)], None, KEPT, None, [SENT_KEPT, *sent(0)], 0, {0: [KEPT]},
+         cause="resume", recorded={0: ("resume", KEPT, "")}),
+    Case("after resume with nothing to send", [Mouse(WIRELESS)], None, None, None,
+         ["No settings are kept: nothing was sent."], 0, {}, cause="resume", recorded={0: ("", None, "")}),
     Case("the administrator's last line wins", [Mouse(WIRELESS)],
          'VORLIXD_OPTIONS="--speed 5"\n  VORLIXD_OPTIONS="--speed 2 --frequency 500"\n',
          KEPT, None, ["Sending the settings of {defaults}.", *sent(0)], 0, {0: [ADMINISTRATOR]}),
@@ -75,9 +84,12 @@ CASES = [
          ["Too many arguments: it takes at most one hidraw node.", *USAGE], 6, {}),
     Case("not ready at first: tried again", [Mouse(WIRELESS, fault=SEND_FAILS_ONCE)], None, KEPT, 0,
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
-    Case("never takes them", [Mouse(WIRELESS, fault=SEND_FAILS)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1, {}),
+    Case("never takes them", [Mouse(WIRELESS, fault=SEND_FAILS)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1, {},
+         recorded={0: ("by-hand", KEPT, SEND_FAILED)}),
     Case("takes nothing of them", [Mouse(WIRELESS, fault=NOTHING_TAKEN)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1,
          {}),
+    Case("takes part of them", [Mouse(WIRELESS, fault=SHORT_SEND)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1, {},
+         recorded={0: ("by-hand", KEPT, SEND_FAILED)}),
     Case("one mouse fails, the next still gets them", [Mouse(WIRELESS, fault=SEND_FAILS), Mouse(WIRELESS)], None,
          KEPT, None, [SENT_KEPT, NOT_TAKEN, *sent(1)], 1, {1: [KEPT]}),
     Case("a mouse without a name", [Mouse(WIRELESS, product=None)], None, KEPT, 0,
@@ -99,8 +111,14 @@ def test_vorlixd_apply(mouse_rig, vorlixd_apply, workdir, case):
         (state / "kept-settings").write_text(kept)
     node = [] if case.node is None else case.node if isinstance(case.node, tuple) else (f"/dev/hidraw{case.node}",)
     result = mouse_rig.run([vorlixd_apply, *node], env_extra={"STATE_DIRECTORY": str(state),
-                                                              "VORLIXD_DEFAULTS_FILE": str(defaults)})
+                                                              "VORLIXD_DEFAULTS_FILE": str(defaults),
+                                                              "VORLIXD_APPLY_CAUSE": case.cause})
     assert result.stdout.splitlines() == [line.format(defaults=defaults, state=state) for line in case.lines]
     assert result.returncode == case.exit_code
     assert {i: m.reports for i, m in enumerate(mice) if m.reports} == {
         i: [report_for(values) for values in sent_values] for i, sent_values in case.reports.items()}
+    for i, (by, values, error) in (case.recorded or {}).items():
+        fields = dict(line.split("=", 1) for line in
+                      (Path(mouse_rig.records) / f"mouse-{mice[i].usb_device}").read_text().splitlines())
+        assert (fields["sentBy"], fields["sentSettings"], fields["sendError"]) == (
+            by, " ".join(arguments(values)) if values else "", error)

@@ -5,14 +5,16 @@ for the service and for vorlixd-apply alike."""
 
 import json
 import os
+import time
 
 import pytest
 
 from buses import ERROR, MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, Reply
-from expected import (FREQUENCY_REFUSED, NO_MOUSE, OPEN_FAILED, SEND_FAILED, arguments, configure_line, mouse_entry,
-                      report_for)
+from expected import (FREQUENCY_REFUSED, NAMES, NO_MOUSE, OPEN_FAILED, SEND_FAILED, arguments, configure_line,
+                      mouse_entry, report_for)
+from gio_client import Gio, GLib
 from mice import WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse
-from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS
+from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS, SHORT_SEND
 
 KEPT = (False, True, False, True, 250, 4)
 KEPT_LINE = " ".join(arguments(KEPT)) + "\n"  # kept as the options that send them
@@ -33,7 +35,14 @@ def mice_of(bus, *busctl, user=None):
         return result.stderr.strip()
     data = json.loads(result.stdout)["data"]
     mice = data[0] if busctl[0] == "call" else data  # a call's reply is a list of its arguments
-    return [{key: value["data"] for key, value in mouse.items()} for mouse in mice]
+    return [{key: shown(key, value["data"]) for key, value in mouse.items()} for mouse in mice]
+
+
+def shown(key, value):
+    """A mice entry's value as mouse_entry gives it: a time as whether it is set."""
+    if key in ("sentAt", "appearedAt"):
+        return value != 0
+    return {name: setting["data"] for name, setting in value.items()} if key == "sentSettings" else value
 
 
 def keep(bus, values, user=None):
@@ -73,6 +82,9 @@ def test_settings_are_kept_only_once_a_mouse_took_them(serve, system_bus, workdi
     assert kept is None or (state / "kept-settings").read_text() == kept
     taken = reply == Reply(None, None) or kept is None
     assert [d.reports for d in devices] == [[report_for(values)] if taken else []] * len(devices)
+    if taken:  # through either interface, the mouse's record says so
+        assert [m["sentBy"] for m in mice_of(system_bus, "get-property", SERVICE, OBJECT_PATH, MICE, "mice")] == [
+            "service"]
     assert daemon.new_lines()[0] == (keep_line(values) if member == "configureAndKeep" else configure_line(values))
 
 
@@ -88,8 +100,10 @@ def test_settings_are_kept_only_once_a_mouse_took_them(serve, system_bus, workdi
     ([Mouse(WIRELESS, fault=NO_NODE), Mouse(WIRED_PRO, serial="P")], ["CannotOpen", ""], [0, 1]),
     ([Mouse(WIRELESS, fault=SEND_FAILS), Mouse(WIRED_PRO, serial="P")], ["SendFailed", ""], [0, 1]),
     ([Mouse(WIRELESS, fault=NOTHING_TAKEN), Mouse(WIRED_PRO, serial="P")], ["SendFailed", ""], [0, 1]),
+    ([Mouse(WIRELESS, fault=SHORT_SEND), Mouse(WIRED_PRO, serial="P")], ["SendFailed", ""], [0, 1]),
 ], ids=["two products", "same product, two serials", "same product, one serial", "same product, no serial",
-        "two interfaces of one mouse", "one cannot be opened", "one did not take them", "one took nothing of them"])
+        "two interfaces of one mouse", "one cannot be opened", "one did not take them", "one took nothing of them",
+        "one took part of them"])
 def test_every_mouse_gets_the_settings(serve, system_bus, workdir, mice, errors, reports):
     daemon, devices = serve(mice)
     listed = mice_of(system_bus, "get-property", SERVICE, OBJECT_PATH, MICE, "mice", user=NOBODY)
@@ -97,8 +111,10 @@ def test_every_mouse_gets_the_settings(serve, system_bus, workdir, mice, errors,
     # Discovery's order: the wireless receiver first, whatever the system lists first.
     ranked = sorted((d for d in devices if d.interface == 0), key=lambda device: device.product_id != WIRELESS)
     assert listed == [mouse_entry(device) for device in ranked]
-    assert replied == [mouse_entry(device, ERROR + error if error else "")
-                       for device, error in zip(ranked, errors, strict=True)]
+    # Each mouse's record says what it was sent and whether it took the whole report.
+    named = [ERROR + error if error else "" for error in errors]
+    assert replied == [mouse_entry(device, error, KEPT, "service", error)
+                       for device, error in zip(ranked, named, strict=True)]
     assert [len(d.reports) for d in devices] == reports
     assert all(r == report_for(KEPT) for d in devices for r in d.reports)
     assert (workdir / "state" / "kept-settings").read_text() == KEPT_LINE
@@ -184,9 +200,36 @@ def test_a_users_own_service_keeps(mouse_rig, workdir, start_daemon, state_home,
                        "XDG_STATE_HOME": str(home / state_home) if state_home else None}
         start_daemon(environment, user=NOBODY)
         assert bus.wait_for_name(user=NOBODY)
-        assert keep(bus, KEPT, user=NOBODY) == [mouse_entry(mouse, "")]
+        assert keep(bus, KEPT, user=NOBODY) == [mouse_entry(mouse, "", KEPT, "service")]
         assert (home / folder / "kept-settings").read_text() == KEPT_LINE
         assert bus.get_property("keptSettings", user=NOBODY, interface=MICE) == KEPT_PROPERTY
     finally:
         bus.close()
     assert mouse.reports == [report_for(KEPT)]
+
+
+# A client's proxy follows the mice coming and going, their records and the kept settings from
+# the standard signal, without asking again.
+def test_clients_follow_without_asking(serve, system_bus, mouse_rig):
+    _, (first,) = serve([Mouse(WIRELESS, serial="A")])
+    flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
+    connection = Gio.DBusConnection.new_for_address_sync(system_bus.address, flags, None, None)
+    proxy = Gio.DBusProxy.new_sync(connection, Gio.DBusProxyFlags.NONE, None, SERVICE, OBJECT_PATH, MICE, None)
+
+    def shows(name, condition, timeout=10):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            while GLib.MainContext.default().iteration(False):
+                pass
+            if condition(proxy.get_cached_property(name).unpack()):
+                return True
+            time.sleep(0.02)
+        return False
+
+    mouse_rig.add(0x256F, WIRED_PRO, serial="P")
+    assert shows("mice", lambda mice: [m["serialNumber"] for m in mice] == ["A", "P"])
+    mouse_rig.unplug(first)
+    assert shows("mice", lambda mice: [m["serialNumber"] for m in mice] == ["P"])
+    keep(system_bus, KEPT)
+    assert shows("keptSettings", lambda kept: kept == dict(zip(NAMES, KEPT)))
+    assert shows("mice", lambda mice: [m["sentBy"] for m in mice] == ["service"])

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "AdministratorSettings.h"
 #include "KeptSettingsFile.h"
+#include "MouseRecord.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -105,6 +109,60 @@ TEST(KeptSettingsFileTest, SaveRemovesOnlyItsOwnLeftovers) {
     }
     EXPECT_EQ(found, left);
     std::filesystem::remove_all(folder);
+}
+
+// A mouse's record is used only when it is exactly what vorlixd writes, about this appearance of
+// the mouse, in a regular file of its own; anything else reads as nothing known, with a reason.
+TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
+    char made[] = "/tmp/vorlixd-unit-XXXXXX";
+    ASSERT_NE(mkdtemp(made), nullptr);
+    const std::filesystem::path file = std::filesystem::path(made) / "mouse-1-1";
+    const MouseRecords records(made);
+    const Mice::Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
+    ASSERT_TRUE(records.appeared(mouse));
+    ASSERT_TRUE(records.sent(mouse, SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed));
+    const std::string written = MouseRecords::text(records.of(mouse));
+    const auto replaced = [&written](const std::string& from, const std::string& to) {
+        std::string text = written;
+        return text.replace(text.find(from), from.size(), to);
+    };
+    // What is put there, and why it is refused: empty when the record is used or simply not about this mouse.
+    const std::vector<std::tuple<const char*, std::function<void()>, std::wstring>> planted = {
+        {"as written", [] {}, L""},
+        {"of an earlier appearance", [&] { std::ofstream(file) << replaced("usbAddress=7", "usbAddress=6"); }, L""},
+        {"cut short", [&] { std::ofstream(file) << written.substr(0, 60); }, L"it is not a record vorlixd writes"},
+        {"a field misnamed", [&] { std::ofstream(file) << replaced("sentAt=", "sentat="); },
+         L"it is not a record vorlixd writes"},
+        {"a time with a sign", [&] { std::ofstream(file) << replaced("sentAt=", "sentAt=+"); },
+         L"it is not a record vorlixd writes"},
+        {"sent by nobody", [&] { std::ofstream(file) << replaced("sentBy=resume", "sentBy="); },
+         L"it is not a record vorlixd writes"},
+        {"an error not of a send", [&] { std::ofstream(file) << replaced("SendFailed", "NotKept"); },
+         L"it is not a record vorlixd writes"},
+        {"settings refused", [&] { std::ofstream(file) << replaced("--speed 2", "--speed 9"); },
+         L"it is not a record vorlixd writes"},
+        {"a trailing blank", [&] { std::ofstream(file) << written + " "; }, L"it is not a record vorlixd writes"},
+        {"too long", [&] { std::ofstream(file) << written + std::string(MouseRecords::LONGEST_FILE, '\n'); },
+         L"it is not a record vorlixd writes"},
+        {"a pipe", [&] { mkfifo(file.c_str(), 0600); }, L"it is not a regular file"},
+        {"a link", [&] { std::filesystem::create_symlink(std::string(made) + "/elsewhere", file); },
+         L"it is not a regular file"},
+    };
+    std::ofstream(std::string(made) + "/elsewhere") << written;
+    for (const auto& [name, plant, why] : planted) {
+        SCOPED_TRACE(name);
+        if (std::string(name) != "as written") {
+            std::filesystem::remove(file);
+            plant();
+        }
+        std::wstring said = L"-";
+        const MouseRecord read = records.of(mouse, &said);
+        EXPECT_EQ(said, why);
+        EXPECT_EQ(read.sent.has_value(), std::string(name) == "as written");
+        EXPECT_EQ(read.appearedAt != 0, std::string(name) == "as written");
+        EXPECT_EQ(read.usbAddress, "7");
+    }
+    std::filesystem::remove_all(made);
 }
 
 } // namespace

@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+#include "MouseRecord.h"
+
+#include "KeptSettingsFile.h"
+#include "WholeFile.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+const std::array<std::pair<MouseRecord::Sender, const char*>, 4> SENDERS = {{
+    {MouseRecord::Sender::PlugIn, "plug-in"},
+    {MouseRecord::Sender::Resume, "resume"},
+    {MouseRecord::Sender::ByHand, "by-hand"},
+    {MouseRecord::Sender::Service, "service"},
+}};
+
+// The fields in the order they are written, one line each as "name=value".
+const std::array<const char*, 6> FIELDS = {"usbAddress", "appearedAt", "sentAt", "sentBy", "sendError", "sentSettings"};
+
+bool digits(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A time as written: digits that fit. Whether they are written as they would be is checked by
+// comparing the whole text again.
+std::optional<uint64_t> time(const std::string& text) {
+    if (text.empty() || text.size() > 19 || !digits(text)) {
+        return std::nullopt;
+    }
+    return std::strtoull(text.c_str(), nullptr, 10);
+}
+
+} // namespace
+
+std::string MouseRecord::senderName(Sender sender) {
+    for (const auto& [named, name] : SENDERS) {
+        if (named == sender) {
+            return name;
+        }
+    }
+    return std::string();
+}
+
+uint64_t MouseRecord::now() {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count());
+}
+
+bool MouseRecord::operator==(const MouseRecord& other) const {
+    return MouseRecords::text(*this) == MouseRecords::text(other);
+}
+
+MouseRecords MouseRecords::system() {
+    const char* folder = std::getenv("RUNTIME_DIRECTORY");
+    return MouseRecords(folder != nullptr && folder[0] == '/' ? folder : VORLIXD_RUNTIME_DIRECTORY);
+}
+
+MouseRecords MouseRecords::user() {
+    if (std::getenv("RUNTIME_DIRECTORY") != nullptr) {
+        return system();
+    }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    // Without one there is no folder that a reboot empties and only she can write.
+    return MouseRecords(runtime != nullptr && runtime[0] == '/' ? std::string(runtime) + "/vorlixd" : std::string(),
+                        true);
+}
+
+MouseRecord MouseRecords::of(const Mice::Mouse& mouse, std::wstring* why) const {
+    if (why != nullptr) {
+        why->clear();
+    }
+    const WholeFile::Read read = folderPath.empty() ? WholeFile::Read{WholeFile::Read::Status::Missing, {}}
+                                                    : WholeFile::read(pathOf(mouse), LONGEST_FILE);
+    std::optional<MouseRecord> record;
+    if (read.status == WholeFile::Read::Status::Read) {
+        record = fromText(read.text);
+    }
+    if (why != nullptr && read.status != WholeFile::Read::Status::Missing && !record) {
+        *why = read.status == WholeFile::Read::Status::NotRegular   ? L"it is not a regular file"
+               : read.status == WholeFile::Read::Status::Unreadable ? L"it cannot be read"
+                                                                    : L"it is not a record vorlixd writes";
+    }
+    if (!record || record->usbAddress != mouse.usbAddress) {
+        record = MouseRecord();
+        record->usbAddress = mouse.usbAddress;
+    }
+    return *record;
+}
+
+bool MouseRecords::appeared(const Mice::Mouse& mouse) const {
+    MouseRecord record;
+    record.usbAddress = mouse.usbAddress;
+    record.appearedAt = MouseRecord::now();
+    return write(mouse, record);
+}
+
+bool MouseRecords::sent(const Mice::Mouse& mouse, const std::optional<MouseSettings>& settings,
+                        MouseRecord::Sender sender, Outcome outcome) const {
+    MouseRecord record;
+    record.usbAddress = mouse.usbAddress;
+    record.appearedAt = of(mouse).appearedAt;
+    if (settings) {
+        record.sent = settings;
+        record.sentAt = MouseRecord::now();
+        record.sentBy = sender;
+        record.sendError = outcome;
+    }
+    return write(mouse, record);
+}
+
+std::string MouseRecords::text(const MouseRecord& record) {
+    const std::array<std::string, FIELDS.size()> values = {
+        record.usbAddress,
+        std::to_string(record.appearedAt),
+        std::to_string(record.sentAt),
+        MouseRecord::senderName(record.sentBy),
+        ServiceNames::errorName(record.sendError),
+        record.sent ? KeptSettingsFile::line(*record.sent) : "\n",
+    };
+    std::string text;
+    for (size_t i = 0; i < FIELDS.size(); ++i) {
+        text += std::string(FIELDS[i]) + "=" + values[i] + (i + 1 < FIELDS.size() ? "\n" : "");
+    }
+    return text;
+}
+
+std::optional<MouseRecord> MouseRecords::fromText(const std::string& text) {
+    std::array<std::string, FIELDS.size()> values;
+    size_t at = 0;
+    for (size_t i = 0; i < FIELDS.size(); ++i) {
+        const std::string name = std::string(FIELDS[i]) + "=";
+        const size_t end = i + 1 < FIELDS.size() ? text.find('\n', at) : text.size();
+        if (end == std::string::npos || text.compare(at, name.size(), name) != 0) {
+            return std::nullopt;
+        }
+        values[i] = text.substr(at + name.size(), end - at - name.size());
+        at = end + 1;
+    }
+    MouseRecord record;
+    record.usbAddress = values[0];
+    const std::optional<uint64_t> appearedAt = time(values[1]);
+    const std::optional<uint64_t> sentAt = time(values[2]);
+    const auto sender = std::find_if(SENDERS.begin(), SENDERS.end(),
+                                     [&values](const auto& named) { return values[3] == named.second; });
+    record.sendError = values[4].empty() ? Outcome::Done : ServiceNames::outcomeOf(values[4]);
+    if (!digits(record.usbAddress) || !appearedAt || !sentAt ||
+        (record.sendError != Outcome::Done && record.sendError != Outcome::CannotOpen &&
+         record.sendError != Outcome::SendFailed)) {
+        return std::nullopt;
+    }
+    record.appearedAt = *appearedAt;
+    record.sentAt = *sentAt;
+    record.sentBy = sender != SENDERS.end() ? sender->first : MouseRecord::Sender::None;
+    if (values[5] != "\n") {
+        const ReadSettings read = KeptSettingsFile(std::string()).fromLine(values[5]);
+        if (!read.settings) {
+            return std::nullopt;
+        }
+        record.sent = read.settings;
+    }
+    // Something sent has a sender and a time, and nothing sent has neither; and the text is
+    // exactly the one written, so nothing is read another way than it was meant.
+    const bool sent = record.sent.has_value();
+    if (sent != (record.sentBy != MouseRecord::Sender::None) || sent != (record.sentAt != 0) ||
+        (!sent && record.sendError != Outcome::Done) || text != MouseRecords::text(record)) {
+        return std::nullopt;
+    }
+    return record;
+}
+
+std::string MouseRecords::pathOf(const Mice::Mouse& mouse) const {
+    // A mouse without a USB device is named by its node, whose slashes cannot be in a file name.
+    std::string name = mouse.usbDevice;
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) {
+            return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                     c == '.' || c == ':');
+        },
+        '_');
+    return folderPath + "/mouse-" + name;
+}
+
+bool MouseRecords::write(const Mice::Mouse& mouse, const MouseRecord& record) const {
+    return !folderPath.empty() && WholeFile::replace(pathOf(mouse), text(record), makeFolder);
+}

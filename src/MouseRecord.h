@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "HID.h"
+#include "MouseSettings.h"
+#include "ServiceNames.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// What vorlixd last sent one mouse since it appeared, and when it appeared: the mouse cannot be
+// read back, so this is all anyone can know of what it has. Times are microseconds since the
+// Unix epoch, 0 for never.
+struct MouseRecord {
+    enum class Sender { None, PlugIn, Resume, ByHand, Service };
+
+    std::string usbAddress;  // the appearance of the mouse it is about (Mice::Mouse::usbAddress)
+    uint64_t appearedAt = 0; // 0: vorlixd did not see it appear
+    std::optional<MouseSettings> sent;
+    uint64_t sentAt = 0;
+    Sender sentBy = Sender::None;
+    Outcome sendError = Outcome::Done; // CannotOpen or SendFailed when the mouse did not take the whole report
+
+    // "plug-in", "resume", "by-hand", "service", or empty for None: as the bus and the file name them.
+    static std::string senderName(Sender sender);
+    static uint64_t now();
+
+    bool operator==(const MouseRecord& other) const;
+};
+
+// The records of every mouse, one file each in a folder of the runtime directory, so a reboot
+// resets mice and records together. Whoever sends writes it: vorlixd-apply and the service,
+// each replacing the file whole. A record of an earlier appearance of the mouse, or one that is
+// not exactly what is written here, reads as nothing known.
+class MouseRecords {
+public:
+    static constexpr size_t LONGEST_FILE = 1024;
+
+    explicit MouseRecords(std::string folder, bool makeFolder = false)
+        : folderPath(std::move(folder)), makeFolder(makeFolder) {}
+
+    // The system's: $RUNTIME_DIRECTORY where systemd names the unit's runtime folder, else /run/vorlixd.
+    static MouseRecords system();
+    // A user's own service keeps hers under $XDG_RUNTIME_DIR/vorlixd, unless systemd names the folder.
+    static MouseRecords user();
+
+    const std::string& folder() const { return folderPath; }
+
+    // The record of this appearance of the mouse; an empty one when there is none. Given `why`,
+    // it receives why a file there was not used (empty when none was refused).
+    MouseRecord of(const Mice::Mouse& mouse, std::wstring* why = nullptr) const;
+
+    // The mouse has just appeared: nothing sent yet.
+    bool appeared(const Mice::Mouse& mouse) const;
+
+    // What `sender` sent the mouse and what came of it; none: the mouse was reset and got nothing,
+    // as after a resume with no settings to send. The appearance stays as recorded.
+    bool sent(const Mice::Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
+              Outcome outcome) const;
+
+    // The text of a record, and the record in a text that is exactly such.
+    static std::string text(const MouseRecord& record);
+    static std::optional<MouseRecord> fromText(const std::string& text);
+
+private:
+    std::string pathOf(const Mice::Mouse& mouse) const;
+    bool write(const Mice::Mouse& mouse, const MouseRecord& record) const;
+
+    std::string folderPath;
+    bool makeFolder;
+};

@@ -32,10 +32,10 @@ int runDaemon(int& argc, char* argv[]) {
     std::wcout << L"即将启动守护进程" << std::endl;
     std::wcout << L"uid = " << getuid() << std::endl;
     QCoreApplication qtApplication(argc, argv);
-    QDBusConnection connection = getuid() == 0 ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
+    const bool root = getuid() == 0;
+    QDBusConnection connection = root ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
     // Our own interface stands beside the first mouse's on the same object; root's settings and
     // records are the system's, a user's own service keeps hers in her own folders.
-    const bool root = getuid() == 0;
     auto* daemon = new MiceService(&qtApplication, root ? KeptSettingsFile::system() : KeptSettingsFile::user(),
                                    root ? MouseRecords::system() : MouseRecords::user(), connection);
     new DBusAdaptor(daemon);

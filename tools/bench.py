@@ -99,6 +99,8 @@ def main():
             for _ in range(CALLS):
                 assert client.call(call).error is None
             per_call = (cpu_seconds(daemon.pid) - start) / CALLS
+            # Idle begins once the service has announced the last call's record, a moment after it.
+            time.sleep(1)
             daemon_wakeups, owner_wakeups = idle_wakeups_per_second([daemon.pid, owner.pid])
             daemon_kib, owner_kib = resident_kib(daemon.pid), resident_kib(owner.pid)
         finally:

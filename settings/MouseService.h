@@ -30,6 +30,7 @@
 // The vorlixd service on the system bus, and polkit, which decides for it who may change
 // the mice. No question waits for its answer: each answer comes later, from the event loop,
 // as an outcome for the caller to put into words, and only while `context` still exists.
+// The service says when its mice or the settings it keeps change, so nothing needs to poll.
 class MouseService {
 public:
     // The service's or the bus's own words come with a failure.
@@ -37,12 +38,21 @@ public:
 
     // A supported mouse as the service lists it. Its name and serial number are the mouse's
     // own. After an Apply, `outcome` says whether it took the settings (Done) or why not.
+    // The rest is the service's record of the mouse: the settings last sent to it since it
+    // appeared, by name as the kept ones (empty when none were), when (microseconds since the
+    // epoch), why ("plug-in", "resume", "by-hand" or "service") and whether it took the whole
+    // report; and when vorlixd saw it appear (0 when it did not).
     struct Mouse {
         QString usbDevice;
         uint productId = 0;
         QString name;
         QString serialNumber;
         Outcome outcome = Outcome::Done;
+        QVariantMap sent;
+        quint64 sentAt = 0;
+        QString sentBy;
+        Outcome sendError = Outcome::Done;
+        quint64 appearedAt = 0;
     };
 
     // What the service knows, read in one call.
@@ -52,6 +62,17 @@ public:
     };
 
     using Permission = PolkitAuthority::Permission;
+
+    // Has `slot` of `receiver` called whenever the service's mice or kept settings change, for
+    // as long as the receiver lives. Any sender is heard: a signal only makes the window ask the
+    // service itself, so learning the name's owner first, which would wait on the bus, buys nothing.
+    static void follow(QObject* receiver, const char* slot) {
+        if (busAnswers()) {
+            QDBusConnection::systemBus().connect(QString(), PATH, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                 QStringLiteral("PropertiesChanged"), {MICE_INTERFACE}, QString(),
+                                                 receiver, slot);
+        }
+    }
 
     static void ask(QObject* context, const std::function<void(const Answer&, const Reading&)>& answered) {
         QDBusMessage call = QDBusMessage::createMethodCall(
@@ -193,16 +214,21 @@ private:
     }
 
     // The mice property, or configureAndKeep's reply, where `error` names why a mouse did not
-    // take the settings.
+    // take the settings. What a service without a record leaves out counts as never sent or seen.
     static QVector<Mouse> miceIn(const QVariant& listed) {
         QVector<Mouse> mice;
         for (const QVariantMap& mouse : qdbus_cast<QList<QVariantMap>>(listed)) {
-            const QString error = mouse.value(QStringLiteral("error")).toString();
-            mice.append({mouse.value(QStringLiteral("usbDevice")).toString(),
-                         mouse.value(QStringLiteral("productId")).toUInt(),
-                         mouse.value(QStringLiteral("productName")).toString(),
-                         mouse.value(QStringLiteral("serialNumber")).toString(),
-                         error.isEmpty() ? Outcome::Done : failure(error)});
+            const auto outcome = [&mouse](const char* key) {
+                const QString error = mouse.value(QLatin1String(key)).toString();
+                return error.isEmpty() ? Outcome::Done : failure(error);
+            };
+            mice.append(
+                {mouse.value(QStringLiteral("usbDevice")).toString(), mouse.value(QStringLiteral("productId")).toUInt(),
+                 mouse.value(QStringLiteral("productName")).toString(),
+                 mouse.value(QStringLiteral("serialNumber")).toString(), outcome("error"),
+                 qdbus_cast<QVariantMap>(mouse.value(QStringLiteral("sentSettings"))),
+                 mouse.value(QStringLiteral("sentAt")).toULongLong(), mouse.value(QStringLiteral("sentBy")).toString(),
+                 outcome("sendError"), mouse.value(QStringLiteral("appearedAt")).toULongLong()});
         }
         return mice;
     }

@@ -10,8 +10,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QFont>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -34,10 +36,42 @@
 #include <cstring>
 #include <tuple>
 
-// The settings window: the mice the service found, the six settings, and Apply. It shows
-// a WindowState and never waits for the service: answers update the state when they come.
-// The service announces nothing, so it is asked when the window opens, on Refresh and after
-// an Apply; becoming active only asks polkit again, which touches neither service nor mouse.
+// A line that shows as much of its text as fits, cut in the middle; the whole text is its
+// accessible name and tooltip, and plain, not the tooltip's markup, its description. A
+// left-to-right mark comes first: a name in a right-to-left script must not turn the line
+// around or align it to the right.
+class ElidedLabel : public QLabel {
+public:
+    ElidedLabel() {
+        setTextFormat(Qt::PlainText);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+    void setWholeText(const QString& text) {
+        whole = text;
+        setAccessibleName(text);
+        setAccessibleDescription(text);
+        setToolTip(Qt::convertFromPlainText(text));
+        elide();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        elide();
+    }
+
+private:
+    void elide() { setText(QChar(0x200E) + fontMetrics().elidedText(whole, Qt::ElideMiddle, width())); }
+
+    QString whole;
+};
+
+// The settings window: the mice the service found with what each was last sent, the six
+// settings they all get, and Apply. It shows a WindowState and never waits for the service:
+// answers update the state when they come. The service is asked when the window opens, when
+// it says that something changed, after an Apply and on F5; becoming active only asks polkit
+// again, which touches neither service nor mouse.
 class SettingsWindow : public QWidget {
     Q_OBJECT
 
@@ -48,16 +82,15 @@ public:
         // Named, so that tests and accessibility tools can find them. Their text may come from
         // the mouse or the service, so it is never read as markup.
         const QVector<QPair<QLabel*, const char*>> lines = {
-            {mouseLabel, "mouse"},   {accessLabel, "access"}, {administratorLabel, "administrator"},
+            {miceLabel, "mouse"},    {accessLabel, "access"}, {administratorLabel, "administrator"},
             {sourceLabel, "source"}, {resultLabel, "result"}, {speedStepLabel, "speedStep"}};
         for (const auto& [label, name] : lines) {
             label->setObjectName(QLatin1String(name));
             label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(label != mouseLabel);
+            label->setWordWrap(true);
         }
         // Maximised, the window keeps its rows together: the page grows to a readable width,
-        // centred, and the room below the settings stays empty.
-        auto* page = new QWidget;
+        // centred, and the room below the lines stays empty.
         page->setMaximumWidth(MOST_WIDTH * 3 / 2);
         auto* pageLayout = new QHBoxLayout(this);
         pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -66,53 +99,41 @@ public:
         pageLayout->addStretch(1);
         auto* layout = new QVBoxLayout(page);
 
-        auto* mouseForm = new QFormLayout;
-        auto* mouseRow = new QHBoxLayout;
-        // A long name is elided to the window's width; the whole list is its tooltip and name.
-        mouseLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        mouseLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        mouseRow->addWidget(mouseLabel, 1);
-        auto* refreshButton = new QPushButton(tr("&Refresh"));
-        refreshButton->setAutoDefault(false); // Enter applies, wherever the focus is
-        connect(refreshButton, &QPushButton::clicked, this, &SettingsWindow::refresh);
-        auto* refreshAction = new QAction(this);
-        refreshAction->setShortcut(QKeySequence::Refresh);
-        connect(refreshAction, &QAction::triggered, this, &SettingsWindow::refresh);
-        addAction(refreshAction);
-        mouseRow->addWidget(refreshButton);
-        mouseForm->addRow(tr("Mouse:"), mouseRow);
-        layout->addLayout(mouseForm);
-        layout->addWidget(accessLabel);
-        layout->addWidget(administratorLabel);
-
-        auto* settingsBox = new QGroupBox(tr("Sent to the mouse"));
+        auto* content = new QWidget;
+        auto* contentLayout = new QVBoxLayout(content);
+        contentLayout->setContentsMargins(0, 0, 0, 0);
+        auto* miceBox = new QGroupBox(tr("Mice"));
+        miceLayout = new QVBoxLayout(miceBox);
+        miceLayout->addWidget(miceLabel);
+        contentLayout->addWidget(miceBox);
+        contentLayout->addWidget(accessLabel);
+        contentLayout->addWidget(administratorLabel);
+        auto* settingsBox = new QGroupBox(tr("Sent to every mouse"));
+        settingsBox->setObjectName(QStringLiteral("settings"));
         auto* settingsForm = new QFormLayout(settingsBox);
         for (const auto& [name, label, explanation] : presentations()) {
             addSetting(settingsForm, name, label, explanation);
         }
-        // The settings scroll when the screen is too low for them (twice the scale on a small
-        // screen); the focus takes the view along, so every control stays reachable by keyboard.
-        auto* settingsColumn = new QWidget;
-        auto* settingsColumnLayout = new QVBoxLayout(settingsColumn);
-        settingsColumnLayout->setContentsMargins(0, 0, 0, 0);
-        settingsColumnLayout->addWidget(settingsBox);
-        settingsColumnLayout->addStretch(1);
-        settingsArea->setWidget(settingsColumn);
-        settingsArea->setWidgetResizable(true);
-        settingsArea->setFrameShape(QFrame::NoFrame);
-        settingsArea->setFocusPolicy(Qt::NoFocus); // the controls in it take the focus
-        settingsArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        connect(qApp, &QApplication::focusChanged, settingsArea, [this](QWidget*, QWidget* now) {
-            if (now && settingsArea->isAncestorOf(now)) {
-                settingsArea->ensureWidgetVisible(now);
+        contentLayout->addWidget(settingsBox);
+        contentLayout->addWidget(sourceLabel);
+        resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        contentLayout->addWidget(resultLabel);
+        contentLayout->addStretch(1); // maximised, the lines stay beside the settings they speak of
+
+        // Everything but the buttons scrolls when the screen is too low for it (twice the scale
+        // on a small screen), so the buttons stay in view; the focus takes the view along, so
+        // every control stays reachable by keyboard.
+        contentArea->setWidget(content);
+        contentArea->setWidgetResizable(true);
+        contentArea->setFrameShape(QFrame::NoFrame);
+        contentArea->setFocusPolicy(Qt::NoFocus); // the controls in it take the focus
+        contentArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(qApp, &QApplication::focusChanged, contentArea, [this](QWidget*, QWidget* now) {
+            if (now && contentArea->isAncestorOf(now)) {
+                contentArea->ensureWidgetVisible(now);
             }
         });
-        layout->addWidget(settingsArea);
-
-        layout->addWidget(sourceLabel);
-        resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        layout->addWidget(resultLabel);
-        layout->addStretch(1); // maximised, the lines stay beside the settings they speak of
+        layout->addWidget(contentArea);
 
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::RestoreDefaults | QDialogButtonBox::Apply, this);
         applyButton = buttons->button(QDialogButtonBox::Apply);
@@ -125,10 +146,20 @@ public:
         connect(defaultsButton, &QPushButton::clicked, this, &SettingsWindow::restoreDefaults);
         layout->addWidget(buttons);
 
+        auto* refreshAction = new QAction(this);
+        refreshAction->setShortcut(QKeySequence::Refresh);
+        connect(refreshAction, &QAction::triggered, this, &SettingsWindow::refresh);
+        auto* closeAction = new QAction(this);
+        closeAction->setShortcuts(QKeySequence::keyBindings(QKeySequence::Close) +
+                                  QKeySequence::keyBindings(QKeySequence::Quit) + QList<QKeySequence>{Qt::Key_Escape});
+        connect(closeAction, &QAction::triggered, this, &QWidget::close);
+        addActions({refreshAction, closeAction});
+
+        resize(std::min(MOST_WIDTH, screen()->availableGeometry().width()), height());
         showSettings(MouseSettings());
+        MouseService::follow(this, SLOT(askService()));
         askService();
         askPermission();
-        fitToScreen(layout->contentsMargins().left() + layout->contentsMargins().right());
     }
 
     void refresh() {
@@ -177,24 +208,27 @@ protected:
         QWidget::keyPressEvent(event);
     }
 
-    void resizeEvent(QResizeEvent* event) override {
-        QWidget::resizeEvent(event);
-        showMouseLine();
-        // No higher than the settings need at this width: maximised, the lines about them
-        // stay right under them instead of below an empty band.
-        settingsArea->setMaximumHeight(settingsArea->widget()->heightForWidth(settingsArea->width()));
-    }
-
 private:
-    // Opens at most half as wide as a 1280 pixels wide screen at scale 1 and never beyond the
-    // screen, as high as the settings need at that width where the screen allows: the rest
-    // scrolls.
-    void fitToScreen(int settingsMargins) {
+    // As high as what it shows needs at its width, within the screen: the rest scrolls. It opens
+    // at most half as wide as a 1280 pixels wide screen at scale 1, and never beyond the screen.
+    // The height follows what there is to show, not every event: a window the person made
+    // higher stays so until there is more or less to show, and a maximised one as it is.
+    void fitToScreen() {
+        const QWidget* content = contentArea->widget();
+        const QMargins margins = page->layout()->contentsMargins();
+        const int contentWidth = std::min(width(), page->maximumWidth()) - margins.left() - margins.right();
+        const int height = sizeHint().height() - contentArea->sizeHint().height() +
+                           content->heightForWidth(contentWidth);
+        if (height == fittedHeight || isMaximized() || isFullScreen()) {
+            return;
+        }
+        fittedHeight = height;
         const QRect available = screen()->availableGeometry();
-        const int width = std::min(MOST_WIDTH, available.width());
-        const int height = sizeHint().height() - settingsArea->sizeHint().height() +
-                           settingsArea->widget()->heightForWidth(width - settingsMargins);
-        resize(width, std::min(height, available.height()));
+        const int frame = frameGeometry().height() - geometry().height();
+        resize(width(), std::min(height, available.height() - frame));
+        if (isVisible() && frameGeometry().bottom() > available.bottom()) {
+            move(x(), std::max(available.top(), available.bottom() - frameGeometry().height()));
+        }
     }
 
     static constexpr int MOST_WIDTH = 640;
@@ -264,9 +298,7 @@ private:
         controls[i] = control;
         auto* text = new QLabel(explanation);
         text->setWordWrap(true);
-        QFont small = text->font();
-        small.setPointSizeF(small.pointSizeF() * 0.9);
-        text->setFont(small);
+        text->setFont(smallFont());
         control->setAccessibleDescription(explanation);
         auto* column = new QVBoxLayout;
         column->setSpacing(0);
@@ -284,6 +316,7 @@ private:
         form->addRow(caption, column);
     }
 
+private slots:
     void askService() {
         MouseService::ask(this, [this](const WindowState::Answer& answer, const MouseService::Reading& reading) {
             if (const std::optional<MouseSettings> shown = state.serviceAnswered(answer, reading,
@@ -295,6 +328,7 @@ private:
         showState();
     }
 
+private:
     void askPermission() {
         MouseService::mayChange(this, [this](MouseService::Permission answer) {
             state.permissionAnswered(answer);
@@ -303,7 +337,7 @@ private:
     }
 
     void showState() {
-        showMouseLine();
+        showMice();
         for (const auto& [label, text] :
              {qMakePair(accessLabel, state.accessLine()), qMakePair(administratorLabel, state.administratorLine())}) {
             label->setText(text);
@@ -322,20 +356,45 @@ private:
         defaultsButton->setEnabled(state.controlsEnabled());
         applyButton->setEnabled(state.applyEnabled());
         speedStepLabel->setText(tr("Step %1").arg(stepSlider->value()));
+        fitToScreen();
     }
 
-    // One line for each mouse, each cut to the window's width on its own.
-    void showMouseLine() {
-        const QString lines = state.mouseLine();
-        mouseLabel->setAccessibleName(lines);
-        mouseLabel->setToolTip(Qt::convertFromPlainText(lines));
-        QStringList shown;
-        for (const QString& line : lines.split(QLatin1Char('\n'))) {
-            // A left-to-right mark first: a name in a right-to-left script must not turn the
-            // line around or align it to the right.
-            shown << QChar(0x200E) + mouseLabel->fontMetrics().elidedText(line, Qt::ElideMiddle, mouseLabel->width());
+    // A row for each mouse listed, or the line that says why there is none. A screen reader
+    // reads a row as the mouse, whole, and what it was last sent.
+    void showMice() {
+        const QVector<WindowState::MouseRow> rows = state.mouseRows(QDateTime::currentDateTime());
+        miceLabel->setText(state.miceLine());
+        miceLabel->setVisible(rows.isEmpty());
+        while (mouseRows.size() > rows.size()) {
+            delete mouseRows.takeLast().row;
         }
-        mouseLabel->setText(shown.join(QLatin1Char('\n')));
+        while (mouseRows.size() < rows.size()) {
+            MouseRowView view{new QWidget, new ElidedLabel, new QLabel};
+            view.row->setObjectName(QStringLiteral("mouseRow"));
+            auto* rowLayout = new QVBoxLayout(view.row);
+            rowLayout->setContentsMargins(0, 0, 0, 0);
+            rowLayout->setSpacing(0);
+            rowLayout->addWidget(view.mouse);
+            view.sentence->setTextFormat(Qt::PlainText);
+            view.sentence->setWordWrap(true);
+            view.sentence->setFont(smallFont());
+            rowLayout->addWidget(view.sentence);
+            miceLayout->addWidget(view.row);
+            view.row->show(); // now, not later as a layout would, so that the window fits it
+            mouseRows.append(view);
+        }
+        for (int i = 0; i < rows.size(); ++i) {
+            mouseRows[i].row->setAccessibleName(rows[i].mouse);
+            mouseRows[i].row->setAccessibleDescription(rows[i].sentence);
+            mouseRows[i].mouse->setWholeText(rows[i].mouse);
+            mouseRows[i].sentence->setText(rows[i].sentence);
+        }
+    }
+
+    QFont smallFont() const {
+        QFont small = font();
+        small.setPointSizeF(small.pointSizeF() * 0.9);
+        return small;
     }
 
     // Shown without a signal per control, so the state sees only whole sets of settings.
@@ -368,8 +427,16 @@ private:
         showState();
     }
 
+    struct MouseRowView {
+        QWidget* row;
+        ElidedLabel* mouse;
+        QLabel* sentence;
+    };
+
     WindowState state;
-    QLabel* mouseLabel = new QLabel;
+    QVBoxLayout* miceLayout = nullptr;
+    QLabel* miceLabel = new QLabel;
+    QVector<MouseRowView> mouseRows;
     QLabel* accessLabel = new QLabel;
     QLabel* administratorLabel = new QLabel;
     std::array<QWidget*, MouseSettings::COUNT> controls{}; // in the order of MouseSettings::settings()
@@ -379,5 +446,7 @@ private:
     QLabel* resultLabel = new QLabel;
     QPushButton* applyButton = nullptr;
     QPushButton* defaultsButton = nullptr;
-    QScrollArea* settingsArea = new QScrollArea;
+    QWidget* page = new QWidget;
+    QScrollArea* contentArea = new QScrollArea;
+    int fittedHeight = 0;
 };

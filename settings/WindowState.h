@@ -8,16 +8,18 @@
 #include "SavedSettings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <algorithm>
 #include <optional>
 
-// What the settings window knows, and the sentences that say it: the mice, whether this
-// user may change their settings, which settings the controls show and where they came from,
-// a call in flight and the last result. The widgets only show it, and it reads nothing itself:
-// the service's answers and the files come in as arguments. Each event replaces what it makes
+// What the settings window knows, and the sentences that say it: the mice and what each was
+// last sent, whether this user may change their settings, which settings the controls show and
+// where they came from, a call in flight and the last result. The widgets only show it, and it
+// reads nothing itself, not even the clock: the service's answers, the files and the time come
+// in as arguments. Each event replaces what it makes
 // stale, so the lines never contradict one another.
 class WindowState {
     Q_DECLARE_TR_FUNCTIONS(WindowState)
@@ -27,7 +29,13 @@ public:
     using Mouse = MouseService::Mouse;
     using Permission = MouseService::Permission;
 
-    // Refresh: a result from before may no longer hold.
+    // A mouse as the window lists it: who it is, and what vorlixd last sent it.
+    struct MouseRow {
+        QString mouse;
+        QString sentence;
+    };
+
+    // F5 asks again for everything: a result from before may no longer hold.
     void askingService() {
         askingMouse = true;
         clearResult();
@@ -43,6 +51,9 @@ public:
         mice = reading.mice;
         mouseAnswer = answer;
         saved = files;
+        if (result && result->outcome == Outcome::NoMouse && !mice.isEmpty()) { // a mouse came since
+            clearResult();
+        }
         if (answer.outcome != Outcome::Done) {
             if (source == Source::Unknown) {
                 source = Source::Unread;
@@ -51,9 +62,13 @@ public:
         }
         const MouseSettings before = baseline;
         QStringList unreadable;
+        kept.reset();
         if (!reading.kept.isEmpty()) {
             baseline = BusSettings::fromMap(reading.kept, unreadable);
             source = Source::Kept;
+            if (unreadable.isEmpty()) {
+                kept = baseline;
+            }
         } else if (!files.earlierVersion.isEmpty()) {
             baseline = BusSettings::fromMap(files.earlierVersion, unreadable);
             source = unreadable.isEmpty() ? Source::EarlierVersion : Source::DamagedEarlierVersion;
@@ -95,11 +110,13 @@ public:
 
     // `miceReached`: each mouse with what it did, when the service kept the settings. True when
     // the service should be asked about the mice again: it reached them, and mice may have come
-    // or gone since the mouse line was last asked, so the line must show the mice there now.
+    // or gone since they were last listed, so the rows must show the mice there now and what
+    // each of them was sent.
     bool applyAnswered(const Answer& answer, const QVector<Mouse>& miceReached) {
         applying = false;
         result = answer;
-        reached = miceReached;
+        everyMouseTookThem = std::all_of(miceReached.begin(), miceReached.end(),
+                                         [](const Mouse& mouse) { return mouse.outcome == Outcome::Done; });
         switch (answer.outcome) {
         case Outcome::Done:
             showSent(Source::Kept);
@@ -107,7 +124,7 @@ public:
         case Outcome::NotKept: // asking again would read "nothing kept" over what was sent
             showSent(Source::Sent);
             return false;
-        case Outcome::NoAnswer: // what the service keeps is unknown until Refresh asks again
+        case Outcome::NoAnswer: // what the service keeps is unknown until it is asked again
             showSent(Source::Unsure);
             return false;
         case Outcome::CannotOpen:
@@ -125,13 +142,14 @@ public:
     bool controlsEnabled() const { return permission != Permission::NotAllowed; }
     bool applyEnabled() const { return controlsEnabled() && !applying; }
 
-    QString mouseLine() const {
+    // Why no mouse is listed; empty while the mice are.
+    QString miceLine() const {
         if (askingMouse) {
             return tr("Asking the service…");
         }
         switch (mouseAnswer.outcome) {
         case Outcome::Done:
-            break;
+            return mice.isEmpty() ? tr("No supported mouse was found.") : QString();
         case Outcome::NoAnswer:
             return tr("The service did not answer.");
         case Outcome::ServiceMissing:
@@ -141,14 +159,17 @@ public:
         default:
             return tr("The service could not say which mouse is plugged in.");
         }
-        if (mice.isEmpty()) {
-            return tr("No supported mouse was found.");
+    }
+
+    // One row for each mouse listed; `now` tells which times are today's.
+    QVector<MouseRow> mouseRows(const QDateTime& now) const {
+        QVector<MouseRow> rows;
+        if (miceLine().isEmpty()) {
+            for (const Mouse& mouse : mice) {
+                rows.append({describe(mouse), lastSent(mouse, now)});
+            }
         }
-        QStringList lines;
-        for (const Mouse& mouse : mice) {
-            lines << describe(mouse);
-        }
-        return lines.join(QLatin1Char('\n'));
+        return rows;
     }
 
     QString accessLine() const {
@@ -170,7 +191,7 @@ public:
                                   : tr("Showing the defaults; they are not sent yet.");
         }
         if (source == Source::Unsure && choice == baseline) {
-            return tr("Whether the service kept the settings shown is unknown: press Refresh to see what it keeps.");
+            return tr("Whether the service kept the settings shown is unknown: press F5 to see what it keeps.");
         }
         if (choice != baseline) {
             return applyEnabled() ? tr("Changed, not applied yet: press Apply to send and keep what is shown.")
@@ -220,7 +241,12 @@ public:
         if (!result) {
             return QString();
         }
-        return result->outcome == Outcome::Done ? keptLine(reached) : failureLine(result->outcome);
+        if (result->outcome != Outcome::Done) {
+            return failureLine(result->outcome);
+        }
+        // Which mouse did not take them, each mouse's row says.
+        return everyMouseTookThem ? tr("The settings were applied and kept.")
+                                  : tr("The settings were kept, but not every mouse took them.");
     }
 
     // Why the administrator's file is invalid, as vorlixd-apply says it in the journal: a detail
@@ -237,31 +263,6 @@ public:
     QString resultDetail() const {
         return result && !result->sentence.empty() ? tr("Details: %1").arg(QString::fromStdWString(result->sentence))
                                                    : QString();
-    }
-
-    // The service kept the settings: what each mouse did with them, when there are several.
-    static QString keptLine(const QVector<Mouse>& reached) {
-        const bool everyMouseTookThem = std::all_of(reached.begin(), reached.end(),
-                                                    [](const Mouse& mouse) { return mouse.outcome == Outcome::Done; });
-        const QString kept = everyMouseTookThem ? tr("The settings were applied and kept.")
-                                                : tr("The settings were kept, but not every mouse took them.");
-        if (reached.size() < 2) {
-            return kept;
-        }
-        QStringList lines = {kept};
-        for (const Mouse& mouse : reached) {
-            switch (mouse.outcome) {
-            case Outcome::Done:
-                lines << tr("%1 took them.").arg(describe(mouse));
-                break;
-            case Outcome::CannotOpen:
-                lines << tr("%1 could not be opened.").arg(describe(mouse));
-                break;
-            default:
-                lines << tr("%1 did not take them.").arg(describe(mouse));
-            }
-        }
-        return lines.join(QLatin1Char('\n'));
     }
 
     static QString failureLine(Outcome outcome) {
@@ -313,6 +314,56 @@ private:
                    : tr("%1 (%2, serial number %3)").arg(name, productId, printable(mouse.serialNumber));
     }
 
+    // What vorlixd last sent this mouse since it appeared, when, why, and whether it took them.
+    // Only what was recorded for this mouse is said: a mouse nobody saw appear may have anything.
+    QString lastSent(const Mouse& mouse, const QDateTime& now) const {
+        if (mouse.sent.isEmpty()) {
+            if (mouse.appearedAt == 0) {
+                return tr("Not seen by vorlixd since it was plugged in.");
+            }
+            const QString at = when(mouse.appearedAt, now);
+            return kept || saved.administrator.settings
+                       ? tr("Nothing sent since it was plugged in at %1.").arg(at)
+                       : tr("Nothing sent since it was plugged in at %1: no settings are kept.").arg(at);
+        }
+        const QString which = whichSettings(mouse.sent);
+        const QString why = mouse.sentBy == QLatin1String("plug-in")   ? tr("when plugged in")
+                            : mouse.sentBy == QLatin1String("resume")  ? tr("after resume")
+                            : mouse.sentBy == QLatin1String("by-hand") ? tr("when sent by hand")
+                            : mouse.sentBy == QLatin1String("service") ? tr("through the service")
+                                                                       : tr("when vorlixd sent them");
+        const QString at = when(mouse.sentAt, now);
+        if (mouse.sendError == Outcome::Done) {
+            return tr("Took %1 %2, %3.").arg(which, why, at);
+        }
+        const QString reason = mouse.sendError == Outcome::CannotOpen   ? tr("it could not be opened")
+                               : mouse.sendError == Outcome::SendFailed ? tr("it did not take the report")
+                                                                        : tr("the send failed");
+        return applyEnabled() ? tr("Did not take %1 %2, %3: %4. Apply to try again.").arg(which, why, at, reason)
+                              : tr("Did not take %1 %2, %3: %4.").arg(which, why, at, reason);
+    }
+
+    // Named for where they come from only when they are exactly those; a record that cannot be
+    // read is never taken for them.
+    QString whichSettings(const QVariantMap& sent) const {
+        QStringList unreadable;
+        const MouseSettings settings = BusSettings::fromMap(sent, unreadable);
+        if (unreadable.isEmpty() && kept == settings) {
+            return tr("the kept settings");
+        }
+        if (unreadable.isEmpty() && saved.administrator.settings == settings) {
+            return tr("the administrator's settings");
+        }
+        return tr("other settings");
+    }
+
+    // Local time; the date too unless it is today.
+    static QString when(quint64 microseconds, const QDateTime& now) {
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(microseconds / 1000));
+        return at.toString(at.date() == now.toLocalTime().date() ? QStringLiteral("HH:mm")
+                                                                 : QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
+
     static QString printable(const QString& text) {
         return QString::fromStdWString(PrintableText::escape(text.toStdWString()));
     }
@@ -335,10 +386,11 @@ private:
     SavedSettings saved;
     Source source = Source::Unknown;
     MouseSettings baseline;
+    std::optional<MouseSettings> kept; // as the service last said, when it keeps settings it can read
     MouseSettings choice;
     MouseSettings sending;
     bool defaultsShown = false;
     bool applying = false;
     std::optional<Answer> result;
-    QVector<Mouse> reached; // each mouse with what it did with the last settings kept
+    bool everyMouseTookThem = true; // of the last settings kept
 };

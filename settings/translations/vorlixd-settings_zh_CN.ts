@@ -8,14 +8,6 @@
         <translation>鼠标设置</translation>
     </message>
     <message>
-        <source>&amp;Refresh</source>
-        <translation>刷新(&amp;R)</translation>
-    </message>
-    <message>
-        <source>Mouse:</source>
-        <translation>鼠标：</translation>
-    </message>
-    <message>
         <source>%1 Hz</source>
         <translation>%1 Hz</translation>
     </message>
@@ -72,16 +64,20 @@
         <translation>重新映射手势键(&amp;G)</translation>
     </message>
     <message>
-        <source>Sent to the mouse</source>
-        <translation>发送给鼠标的设置</translation>
-    </message>
-    <message>
         <source>How many times a second the mouse reports to the computer.</source>
         <translation>鼠标每秒向电脑报告的次数。</translation>
     </message>
     <message>
         <source>Step %1</source>
         <translation>第 %1 档</translation>
+    </message>
+    <message>
+        <source>Mice</source>
+        <translation>鼠标</translation>
+    </message>
+    <message>
+        <source>Sent to every mouse</source>
+        <translation>发送给每只鼠标的设置</translation>
     </message>
 </context>
 <context>
@@ -195,18 +191,6 @@
         <translation>设置已保存，但并非每只鼠标都接受了它们。</translation>
     </message>
     <message>
-        <source>%1 took them.</source>
-        <translation>%1 接受了这些设置。</translation>
-    </message>
-    <message>
-        <source>%1 could not be opened.</source>
-        <translation>无法打开 %1。</translation>
-    </message>
-    <message>
-        <source>%1 did not take them.</source>
-        <translation>%1 没有接受这些设置。</translation>
-    </message>
-    <message>
         <source>No mouse could be opened: nothing was sent.</source>
         <translation>无法打开任何鼠标：未发送任何内容。</translation>
     </message>
@@ -239,10 +223,6 @@
         <translation>显示的是默认值，尚未发送。</translation>
     </message>
     <message>
-        <source>Whether the service kept the settings shown is unknown: press Refresh to see what it keeps.</source>
-        <translation>不知道服务是否保存了所显示的设置：按“刷新”即可查看它保存的设置。</translation>
-    </message>
-    <message>
         <source>Changed, not applied yet.</source>
         <translation>已更改，尚未应用。</translation>
     </message>
@@ -261,6 +241,78 @@
     <message>
         <source>Details: %1</source>
         <translation>详细信息：%1</translation>
+    </message>
+    <message>
+        <source>Whether the service kept the settings shown is unknown: press F5 to see what it keeps.</source>
+        <translation>不知道服务是否保存了所显示的设置：按 F5 即可查看它保存的设置。</translation>
+    </message>
+    <message>
+        <source>Not seen by vorlixd since it was plugged in.</source>
+        <translation>vorlixd 没有看到此鼠标插入。</translation>
+    </message>
+    <message>
+        <source>Nothing sent since it was plugged in at %1.</source>
+        <translation>自 %1 插入以来未发送任何设置。</translation>
+    </message>
+    <message>
+        <source>Nothing sent since it was plugged in at %1: no settings are kept.</source>
+        <translation>自 %1 插入以来未发送任何设置：没有保存任何设置。</translation>
+    </message>
+    <message>
+        <source>when plugged in</source>
+        <translation>插入时</translation>
+    </message>
+    <message>
+        <source>after resume</source>
+        <translation>唤醒后</translation>
+    </message>
+    <message>
+        <source>when sent by hand</source>
+        <translation>手动发送时</translation>
+    </message>
+    <message>
+        <source>through the service</source>
+        <translation>通过服务</translation>
+    </message>
+    <message>
+        <source>when vorlixd sent them</source>
+        <translation>vorlixd 发送时</translation>
+    </message>
+    <message>
+        <source>Took %1 %2, %3.</source>
+        <translation>%3 %2接受了%1。</translation>
+    </message>
+    <message>
+        <source>it could not be opened</source>
+        <translation>无法打开鼠标</translation>
+    </message>
+    <message>
+        <source>it did not take the report</source>
+        <translation>鼠标没有接受报告</translation>
+    </message>
+    <message>
+        <source>the send failed</source>
+        <translation>发送失败</translation>
+    </message>
+    <message>
+        <source>Did not take %1 %2, %3: %4. Apply to try again.</source>
+        <translation>%3 %2没有接受%1：%4。按“应用”即可重试。</translation>
+    </message>
+    <message>
+        <source>Did not take %1 %2, %3: %4.</source>
+        <translation>%3 %2没有接受%1：%4。</translation>
+    </message>
+    <message>
+        <source>the kept settings</source>
+        <translation>保存的设置</translation>
+    </message>
+    <message>
+        <source>the administrator&apos;s settings</source>
+        <translation>管理员的设置</translation>
+    </message>
+    <message>
+        <source>other settings</source>
+        <translation>其他设置</translation>
     </message>
 </context>
 <context>

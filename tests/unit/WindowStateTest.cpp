@@ -61,9 +61,20 @@ QString enabled(bool on) {
     return on ? "enabled" : "disabled";
 }
 
+// Each mouse's row as far as `part`, one a line, at 12:30 UTC (see the test); else why there is none.
+QString mice(const Window& w, QString WindowState::MouseRow::*part) {
+    QStringList lines;
+    for (const WindowState::MouseRow& row :
+         w.state.mouseRows(QDateTime::fromString("2026-12-08T12:30Z", Qt::ISODate))) {
+        lines << row.*part;
+    }
+    return lines.isEmpty() ? w.state.miceLine() : lines.join('\n');
+}
+
 // What the rows can look at, by name; the settings shown as the service takes them.
 const std::map<std::string, std::function<QString(const Window&)>> SHOWN = {
-    {"mouse", [](const Window& w) { return w.state.mouseLine(); }},
+    {"mouse", [](const Window& w) { return mice(w, &WindowState::MouseRow::mouse); }},
+    {"last sent", [](const Window& w) { return mice(w, &WindowState::MouseRow::sentence); }},
     {"access", [](const Window& w) { return w.state.accessLine(); }},
     {"source", [](const Window& w) { return w.state.sourceLine(); }},
     {"administrator", [](const Window& w) { return w.state.administratorLine(); }},
@@ -90,7 +101,16 @@ struct Row {
 };
 
 Mouse mouse(const char* name, uint productId, const char* serial = "", Outcome outcome = Outcome::Done) {
-    return {QString(), productId, name, serial, outcome};
+    return {QString(), productId, name, serial, outcome, {}, 0, {}, Outcome::Done, 0};
+}
+quint64 microseconds(const char* at) {
+    return at ? QDateTime::fromString(at, Qt::ISODate).toMSecsSinceEpoch() * 1000 : 0;
+}
+// M3 as the service records it: seen to appear (null: not seen), sent `settings` (none: nothing).
+Mouse recorded(const char* appeared, const QVariantMap& settings = {}, const char* at = nullptr, const char* by = "",
+               Outcome error = Outcome::Done) {
+    return {QString(), 0xC652,           "Glide M3", "",    Outcome::Done,
+            settings,  microseconds(at), by,         error, microseconds(appeared)};
 }
 MouseSettings settingsOf(const std::array<int, MouseSettings::COUNT>& values) {
     return MouseSettings(values);
@@ -114,7 +134,34 @@ std::vector<Row> rows() {
     QVariantMap damaged = BusSettings::toMap(EARLIER);
     damaged.insert("frequency", "0");
     damaged.insert("speed", "0");
+    const QVariantMap kept = BusSettings::toMap(CHOSEN);
+    QVariantMap keptButOne = kept; // what is left out must not be read as the kept value, here the default
+    keptButOne.remove("remapGestureButton");
+    const MouseSettings byAdministrator = settingsOf({1, 1, 1, 1, 125, 5});
+    const char* const TODAY = "2026-12-08T12:03:00Z";
     return {
+        {"what each mouse was last sent",
+         {listed({recorded(TODAY, kept, TODAY, "plug-in"),
+                  recorded(TODAY, kept, "2026-12-07T23:50:00Z", "resume", Outcome::CannotOpen),
+                  recorded(TODAY, BusSettings::toMap(byAdministrator), TODAY, "by-hand", Outcome::SendFailed),
+                  recorded(nullptr, BusSettings::toMap(EARLIER), TODAY, "service"),
+                  recorded(TODAY, keptButOne, TODAY, "", Outcome::Failed), recorded(TODAY), recorded(nullptr)},
+                 kept, administrator({byAdministrator, {}}))},
+         {{"last sent", "Took the kept settings when plugged in, 12:03.\n"
+                        "Did not take the kept settings after resume, 2026-12-07 23:50: it could not be opened. "
+                        "Apply to try again.\n"
+                        "Did not take the administrator's settings when sent by hand, 12:03: it did not take the "
+                        "report. Apply to try again.\n"
+                        "Took other settings through the service, 12:03.\n"
+                        "Did not take other settings when vorlixd sent them, 12:03: the send failed. Apply to try "
+                        "again.\n"
+                        "Nothing sent since it was plugged in at 12:03.\n"
+                        "Not seen by vorlixd since it was plugged in."}}},
+        {"nothing kept, and Apply not offered while it cannot be pressed",
+         {permitted(Permission::NotAllowed),
+          listed({recorded(TODAY), recorded(TODAY, kept, TODAY, "resume", Outcome::CannotOpen)})},
+         {{"last sent", "Nothing sent since it was plugged in at 12:03: no settings are kept.\n"
+                        "Did not take other settings after resume, 12:03: it could not be opened."}}},
         {"no mouse",
          {listed({}), applied({Outcome::NoMouse, {}})},
          {{"mouse", "No supported mouse was found."},
@@ -127,21 +174,23 @@ std::vector<Row> rows() {
          {listed({mouse("Glide M3", 0xC652, "0042"), mouse("Glide Pro", 0xC656)}),
           applied({}, {mouse("Glide M3", 0xC652, "0042"), mouse("Glide Pro", 0xC656)})},
          {{"mouse", "Glide M3 (0xC652, serial number 0042)\nGlide Pro (0xC656)"},
-          {"result", "The settings were applied and kept.\nGlide M3 (0xC652, serial number 0042) took them.\n"
-                     "Glide Pro (0xC656) took them."},
+          {"result", "The settings were applied and kept."},
           {"source", KEPT},
           {"asks again", "yes"}}},
         {"mice that did not all take them",
          {listed({M3}), applied({}, {M3, mouse("Glide Pro", 0xC656, "", Outcome::CannotOpen),
                                      mouse("Glide Mini", 0xC655, "", Outcome::SendFailed)})},
-         {{"result", "The settings were kept, but not every mouse took them.\nGlide M3 (0xC652) took them.\n"
-                     "Glide Pro (0xC656) could not be opened.\nGlide Mini (0xC655) did not take them."},
-          {"source", KEPT}}},
+         {{"result", "The settings were kept, but not every mouse took them."}, {"source", KEPT}}},
+        // The mice that failed may have gone: they are listed again, not shown as they were.
         {"mouse not openable",
          {listed({M3}), applied({Outcome::CannotOpen, {}})},
          {{"mouse", "Glide M3 (0xC652)"},
           {"result", "No mouse could be opened: nothing was sent."},
-          {"source", NO_SETTINGS_YET}}},
+          {"source", NO_SETTINGS_YET},
+          {"asks again", "yes"}}},
+        {"no mouse took them",
+         {listed({M3}), applied({Outcome::SendFailed, {}})},
+         {{"result", "No mouse took the settings."}, {"asks again", "yes"}}},
         // Asking the service again would show "nothing kept" over the settings just sent.
         {"not kept",
          {listed({M3}), chosen(CHOSEN), applied({Outcome::NotKept, L"状态目录不可写。"})},
@@ -179,8 +228,8 @@ std::vector<Row> rows() {
                      "/home/someone/.config/vorlixd/vorlixd-settings.conf; the defaults stand in for the rest. "
                      "That file is left as it is."}}},
         // Only the control changed here keeps its value; the others show what is kept now.
-        {"Refresh after another client kept settings",
-         {listed({}), applied({Outcome::NoMouse, {}}), chosen(settingsOf({1, 0, 1, 1, 1000, 2})), refreshed(),
+        {"a mouse came since \"no mouse\", and another client kept settings",
+         {listed({}), applied({Outcome::NoMouse, {}}), chosen(settingsOf({1, 0, 1, 1, 1000, 2})),
           listed({M3}, BusSettings::toMap(settingsOf({1, 0, 1, 0, 250, 4})))},
          {{"settings", "true false true false 250 2"},
           {"result", ""},
@@ -195,6 +244,7 @@ std::vector<Row> rows() {
 }
 
 TEST(WindowStateTest, ShowsWhatTheAnswersMean) {
+    qputenv("TZ", "UTC"); // the rows' times are local times
     for (const Row& row : rows()) {
         Window window;
         for (const Event& event : row.events) {

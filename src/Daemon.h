@@ -97,12 +97,15 @@ public:
                 try {
                     HIDDevice mouse = getMouse();
                     outcome = Outcome::SendFailed;
-                    mouse.sendFeatureReport(settings.serialize());
+                    const Packet report = settings.serialize();
+                    mouse.sendFeatureReport(report);
+                    outcome = mouse.bytesTaken() == static_cast<int>(report.size()) ? Outcome::Done
+                                                                                    : Outcome::SendFailed;
                 } catch (const HIDException&) {
                     sentToFirstMouse(chosen, outcome);
                     throw;
                 }
-                sentToFirstMouse(chosen, Outcome::Done);
+                sentToFirstMouse(chosen, outcome);
             } catch (const HIDException& e) {
                 logException(e);
                 return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(e.getMessage()));
@@ -115,7 +118,8 @@ public:
     }
 
 protected:
-    // What configure sent the first mouse, and what came of it: Done when it took the report as
-    // configure counts it, CannotOpen when no mouse could be opened.
+    // What configure sent the first mouse, and what came of it: Done when it took the whole
+    // report, though configure answers success for a short send too; CannotOpen when no mouse
+    // could be opened.
     virtual void sentToFirstMouse(const MouseSettings& /*sent*/, Outcome /*outcome*/) {}
 };

@@ -62,10 +62,15 @@ public:
     // A short count is not an error: the device decides how much it takes. A count of
     // nothing at all means nothing reached the mouse, which is no success.
     void sendFeatureReport(const Packet& data) {
-        if (hid_send_feature_report(handle.get(), data.data(), data.size()) <= 0) {
+        taken = hid_send_feature_report(handle.get(), data.data(), data.size());
+        if (taken <= 0) {
             throw HIDException(HID_SEND_FAILED);
         }
     }
+
+    // How many bytes of the last packet sent the device took: a record of the send must not
+    // call a short one taken.
+    int bytesTaken() const { return taken; }
 
 private:
     using StringQuery = int (*)(hid_device*, wchar_t*, size_t);
@@ -82,6 +87,7 @@ private:
     }
 
     std::shared_ptr<hid_device> handle;
+    int taken = 0;
 };
 
 // What the library lists about one HID interface; holds no library resource.

@@ -208,6 +208,14 @@ def test_a_users_own_service_keeps(mouse_rig, workdir, start_daemon, state_home,
     assert mouse.reports == [report_for(KEPT)]
 
 
+# configure answers success for a short send, as it always has; the mouse's record does not.
+def test_a_short_send_through_configure_is_recorded_as_not_taken(serve, system_bus):
+    serve([Mouse(WIRELESS, fault=SHORT_SEND)])
+    assert system_bus.configure(KEPT, "gdbus") == Reply(None, None)
+    [mouse] = mice_of(system_bus, "get-property", SERVICE, OBJECT_PATH, MICE, "mice")
+    assert (mouse["sentBy"], mouse["sendError"]) == ("service", ERROR + "SendFailed")
+
+
 # A client's proxy follows the mice coming and going, their records and the kept settings from
 # the standard signal, without asking again.
 def test_clients_follow_without_asking(serve, system_bus, mouse_rig):

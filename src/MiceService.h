@@ -45,7 +45,6 @@ public:
     MiceService(QObject* parent, KeptSettingsFile kept, MouseRecords records, const QDBusConnection& connection)
         : Daemon(parent), kept(std::move(kept)), records(std::move(records)), connection(connection) {
         qDBusRegisterMetaType<QList<QVariantMap>>();
-        announced = listed();
         // A burst of events, such as a mouse's interfaces appearing one by one and then its
         // record, comes out as one change.
         settle.setSingleShot(true);
@@ -61,10 +60,13 @@ public:
             });
         }
         // Others write the records too (vorlixd-apply at each plug-in and resume); each record
-        // is replaced whole, so the folder changes with it. A user's own folder may not exist yet.
-        mkdir(this->records.folder().c_str(), 0700);
-        watcher.addPath(QString::fromStdString(this->records.folder()));
-        connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, QOverload<>::of(&QTimer::start));
+        // is replaced whole, so the folder changes with it. A user's own folder may not exist yet;
+        // without a runtime folder at all nothing is recorded, so there is nothing to watch.
+        if (!this->records.folder().empty()) {
+            mkdir(this->records.folder().c_str(), 0700);
+            watcher.addPath(QString::fromStdString(this->records.folder()));
+            connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, QOverload<>::of(&QTimer::start));
+        }
     }
 
     QList<QVariantMap> mice() {
@@ -227,5 +229,5 @@ private:
     MiceEvents events;
     QFileSystemWatcher watcher;
     QTimer settle;
-    QList<QVariantMap> announced; // the mice as last announced
+    QList<QVariantMap> announced; // the mice as last announced; none before the first change
 };

@@ -95,18 +95,11 @@ MouseRecord MouseRecords::of(const Mice::Mouse& mouse, std::wstring* why) const 
     return *record;
 }
 
-bool MouseRecords::appeared(const Mice::Mouse& mouse) const {
-    MouseRecord record;
-    record.usbAddress = mouse.usbAddress;
-    record.appearedAt = MouseRecord::now();
-    return write(mouse, record);
-}
-
 bool MouseRecords::sent(const Mice::Mouse& mouse, const std::optional<MouseSettings>& settings,
-                        MouseRecord::Sender sender, Outcome outcome) const {
+                        MouseRecord::Sender sender, Outcome outcome, std::optional<uint64_t> appearedAt) const {
     MouseRecord record;
     record.usbAddress = mouse.usbAddress;
-    record.appearedAt = of(mouse).appearedAt;
+    record.appearedAt = appearedAt ? *appearedAt : of(mouse).appearedAt;
     if (settings) {
         record.sent = settings;
         record.sentAt = MouseRecord::now();

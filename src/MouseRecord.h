@@ -51,13 +51,11 @@ public:
     // it receives why a file there was not used (empty when none was refused).
     MouseRecord of(const Mice::Mouse& mouse, std::wstring* why = nullptr) const;
 
-    // The mouse has just appeared: nothing sent yet.
-    bool appeared(const Mice::Mouse& mouse) const;
-
-    // What `sender` sent the mouse and what came of it; none: the mouse was reset and got nothing,
-    // as after a resume with no settings to send. The appearance stays as recorded.
+    // What `sender` sent the mouse and what came of it; none: it got nothing, as a mouse that
+    // appeared while no settings are kept, or after a resume with none to send. `appearedAt`:
+    // when the mouse appeared, when it has just done so; else the appearance stays as recorded.
     bool sent(const Mice::Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
-              Outcome outcome) const;
+              Outcome outcome, std::optional<uint64_t> appearedAt = std::nullopt) const;
 
     // The text of a record, and the record in a text that is exactly such.
     static std::string text(const MouseRecord& record);

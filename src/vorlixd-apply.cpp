@@ -193,17 +193,19 @@ int main(int argc, char* argv[]) {
         }
         const MouseRecords records = MouseRecords::system();
         const MouseRecord::Sender sender = cause();
-        // A mouse that appeared has nothing of what an earlier one there was sent.
-        if (!arguments.empty() && sender == MouseRecord::Sender::PlugIn &&
-            std::string(std::getenv("ACTION")) == "add") {
-            sayNotRecorded(mice.front(), records.appeared(mice.front()), records);
-        }
+        // A mouse that appeared has nothing of what an earlier one there was sent. Its record is
+        // written once it got its settings, which should reach it first.
+        const bool appeared = !arguments.empty() && sender == MouseRecord::Sender::PlugIn &&
+                              std::string(std::getenv("ACTION")) == "add";
+        const std::optional<uint64_t> appearedAt = appeared ? std::optional<uint64_t>(MouseRecord::now())
+                                                            : std::nullopt;
         const std::optional<MouseSettings> settings = chooseSettings();
         if (!settings) {
-            // A resume reset every mouse: none has what it was sent before.
-            if (sender == MouseRecord::Sender::Resume) {
+            // A mouse that appeared has nothing yet, and a resume reset every mouse.
+            if (appeared || sender == MouseRecord::Sender::Resume) {
                 for (const Mice::Mouse& mouse : mice) {
-                    sayNotRecorded(mouse, records.sent(mouse, std::nullopt, sender, Outcome::Done), records);
+                    sayNotRecorded(mouse, records.sent(mouse, std::nullopt, sender, Outcome::Done, appearedAt),
+                                   records);
                 }
             }
             return CLI::EXIT_CODE_SUCCESS;
@@ -213,7 +215,7 @@ int main(int argc, char* argv[]) {
         bool allSent = true;
         for (const Mice::Mouse& mouse : mice) {
             const Outcome outcome = sendWithRetries(mouse, report);
-            sayNotRecorded(mouse, records.sent(mouse, settings, sender, outcome), records);
+            sayNotRecorded(mouse, records.sent(mouse, settings, sender, outcome, appearedAt), records);
             allSent = outcome == Outcome::Done && allSent;
         }
         return allSent ? CLI::EXIT_CODE_SUCCESS : CLI::EXIT_CODE_UNEXPECTED_ERROR;

@@ -119,7 +119,7 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
     const std::filesystem::path file = std::filesystem::path(made) / "mouse-1-1";
     const MouseRecords records(made);
     const Mice::Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
-    ASSERT_TRUE(records.appeared(mouse));
+    ASSERT_TRUE(records.sent(mouse, std::nullopt, MouseRecord::Sender::PlugIn, Outcome::Done, MouseRecord::now()));
     ASSERT_TRUE(records.sent(mouse, SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed));
     const std::string written = MouseRecords::text(records.of(mouse));
     const auto replaced = [&written](const std::string& from, const std::string& to) {

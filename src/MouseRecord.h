@@ -54,6 +54,7 @@ public:
     // What `sender` sent the mouse and what came of it; none: it got nothing, as a mouse that
     // appeared while no settings are kept, or after a resume with none to send. `appearedAt`:
     // when the mouse appeared, when it has just done so; else the appearance stays as recorded.
+    // False when the record could not be written.
     bool sent(const Mice::Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
               Outcome outcome, std::optional<uint64_t> appearedAt = std::nullopt) const;
 

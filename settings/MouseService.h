@@ -2,6 +2,7 @@
 #pragma once
 
 #include "BusSettings.h"
+#include "MouseRecord.h"
 #include "MouseSettings.h"
 #include "PolkitAuthority.h"
 #include "ServiceNames.h"
@@ -50,7 +51,7 @@ public:
         Outcome outcome = Outcome::Done;
         QVariantMap sent;
         quint64 sentAt = 0;
-        QString sentBy;
+        MouseRecord::Sender sentBy = MouseRecord::Sender::None;
         Outcome sendError = Outcome::Done;
         quint64 appearedAt = 0;
     };
@@ -222,13 +223,14 @@ private:
                 const QString error = mouse.value(QLatin1String(key)).toString();
                 return error.isEmpty() ? Outcome::Done : failure(error);
             };
-            mice.append(
-                {mouse.value(QStringLiteral("usbDevice")).toString(), mouse.value(QStringLiteral("productId")).toUInt(),
-                 mouse.value(QStringLiteral("productName")).toString(),
-                 mouse.value(QStringLiteral("serialNumber")).toString(), outcome("error"),
-                 qdbus_cast<QVariantMap>(mouse.value(QStringLiteral("sentSettings"))),
-                 mouse.value(QStringLiteral("sentAt")).toULongLong(), mouse.value(QStringLiteral("sentBy")).toString(),
-                 outcome("sendError"), mouse.value(QStringLiteral("appearedAt")).toULongLong()});
+            mice.append({mouse.value(QStringLiteral("usbDevice")).toString(),
+                         mouse.value(QStringLiteral("productId")).toUInt(),
+                         mouse.value(QStringLiteral("productName")).toString(),
+                         mouse.value(QStringLiteral("serialNumber")).toString(), outcome("error"),
+                         qdbus_cast<QVariantMap>(mouse.value(QStringLiteral("sentSettings"))),
+                         mouse.value(QStringLiteral("sentAt")).toULongLong(),
+                         MouseRecord::senderNamed(mouse.value(QStringLiteral("sentBy")).toString().toStdString()),
+                         outcome("sendError"), mouse.value(QStringLiteral("appearedAt")).toULongLong()});
         }
         return mice;
     }

@@ -327,11 +327,11 @@ private:
                        : tr("Nothing sent since it was plugged in at %1: no settings are kept.").arg(at);
         }
         const QString which = whichSettings(mouse.sent);
-        const QString why = mouse.sentBy == QLatin1String("plug-in")   ? tr("when plugged in")
-                            : mouse.sentBy == QLatin1String("resume")  ? tr("after resume")
-                            : mouse.sentBy == QLatin1String("by-hand") ? tr("when sent by hand")
-                            : mouse.sentBy == QLatin1String("service") ? tr("through the service")
-                                                                       : tr("when vorlixd sent them");
+        const QString why = mouse.sentBy == MouseRecord::Sender::PlugIn    ? tr("when plugged in")
+                            : mouse.sentBy == MouseRecord::Sender::Resume  ? tr("after resume")
+                            : mouse.sentBy == MouseRecord::Sender::ByHand  ? tr("when sent by hand")
+                            : mouse.sentBy == MouseRecord::Sender::Service ? tr("through the service")
+                                                                           : tr("when vorlixd sent them");
         const QString at = when(mouse.sentAt, now);
         if (mouse.sendError == Outcome::Done) {
             return tr("Took %1 %2, %3.").arg(which, why, at);

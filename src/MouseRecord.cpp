@@ -48,14 +48,19 @@ std::string MouseRecord::senderName(Sender sender) {
     return std::string();
 }
 
+MouseRecord::Sender MouseRecord::senderNamed(const std::string& name) {
+    for (const auto& [sender, named] : SENDERS) {
+        if (name == named) {
+            return sender;
+        }
+    }
+    return Sender::None;
+}
+
 uint64_t MouseRecord::now() {
     return static_cast<uint64_t>(
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count());
-}
-
-bool MouseRecord::operator==(const MouseRecord& other) const {
-    return MouseRecords::text(*this) == MouseRecords::text(other);
 }
 
 MouseRecords MouseRecords::system() {
@@ -141,8 +146,6 @@ std::optional<MouseRecord> MouseRecords::fromText(const std::string& text) {
     record.usbAddress = values[0];
     const std::optional<uint64_t> appearedAt = time(values[1]);
     const std::optional<uint64_t> sentAt = time(values[2]);
-    const auto sender = std::find_if(SENDERS.begin(), SENDERS.end(),
-                                     [&values](const auto& named) { return values[3] == named.second; });
     record.sendError = values[4].empty() ? Outcome::Done : ServiceNames::outcomeOf(values[4]);
     if (!digits(record.usbAddress) || !appearedAt || !sentAt ||
         (record.sendError != Outcome::Done && record.sendError != Outcome::CannotOpen &&
@@ -151,7 +154,7 @@ std::optional<MouseRecord> MouseRecords::fromText(const std::string& text) {
     }
     record.appearedAt = *appearedAt;
     record.sentAt = *sentAt;
-    record.sentBy = sender != SENDERS.end() ? sender->first : MouseRecord::Sender::None;
+    record.sentBy = MouseRecord::senderNamed(values[3]);
     if (values[5] != "\n") {
         const ReadSettings read = KeptSettingsFile(std::string()).fromLine(values[5]);
         if (!read.settings) {

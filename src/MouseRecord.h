@@ -24,9 +24,9 @@ struct MouseRecord {
 
     // "plug-in", "resume", "by-hand", "service", or empty for None: as the bus and the file name them.
     static std::string senderName(Sender sender);
+    // The sender with that name; None for any other.
+    static Sender senderNamed(const std::string& name);
     static uint64_t now();
-
-    bool operator==(const MouseRecord& other) const;
 };
 
 // The records of every mouse, one file each in a folder of the runtime directory, so a reboot

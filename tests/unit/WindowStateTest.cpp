@@ -101,7 +101,7 @@ struct Row {
 };
 
 Mouse mouse(const char* name, uint productId, const char* serial = "", Outcome outcome = Outcome::Done) {
-    return {QString(), productId, name, serial, outcome, {}, 0, {}, Outcome::Done, 0};
+    return {QString(), productId, name, serial, outcome, {}, 0, MouseRecord::Sender::None, Outcome::Done, 0};
 }
 quint64 microseconds(const char* at) {
     return at ? QDateTime::fromString(at, Qt::ISODate).toMSecsSinceEpoch() * 1000 : 0;
@@ -109,8 +109,16 @@ quint64 microseconds(const char* at) {
 // M3 as the service records it: seen to appear (null: not seen), sent `settings` (none: nothing).
 Mouse recorded(const char* appeared, const QVariantMap& settings = {}, const char* at = nullptr, const char* by = "",
                Outcome error = Outcome::Done) {
-    return {QString(), 0xC652,           "Glide M3", "",    Outcome::Done,
-            settings,  microseconds(at), by,         error, microseconds(appeared)};
+    return {QString(),
+            0xC652,
+            "Glide M3",
+            "",
+            Outcome::Done,
+            settings,
+            microseconds(at),
+            MouseRecord::senderNamed(by),
+            error,
+            microseconds(appeared)};
 }
 MouseSettings settingsOf(const std::array<int, MouseSettings::COUNT>& values) {
     return MouseSettings(values);

@@ -3,8 +3,9 @@
 mice plugged in, the administrator's file, the kept settings (values, or the file's text) and
 the node udev names (None: every mouse, as after resume; a tuple: the arguments themselves),
 then the lines, the exit code and the reports each mouse got; last, where it matters, the name
-of the administrator's file, why it runs (VORLIXD_APPLY_CAUSE) and what each mouse's record
-says of who sent it what ("" for nothing) and with which error."""
+of the administrator's file, why it runs (VORLIXD_APPLY_CAUSE), what each mouse's record
+says of who sent it what ("" for nothing) and with which error, and the settings an earlier
+run by hand sent every mouse before."""
 
 from collections import namedtuple
 from pathlib import Path
@@ -26,8 +27,8 @@ USAGE = ["Usage: vorlixd-apply [/dev/hidrawN]",
          "that hidraw node, or without one to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse "
          "did not take them, 6 a wrong argument."]
 
-Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name cause recorded",
-                  defaults=("defaults", None, None))
+Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name cause recorded earlier",
+                  defaults=("defaults", None, None, None))
 SEND_FAILED = "org.vorlix.mouse.vorlixd.Error.SendFailed"
 
 
@@ -42,7 +43,8 @@ CASES = [
     Case("after resume", [Mouse(WIRELESS)], None, KEPT, None, [SENT_KEPT, *sent(0)], 0, {0: [KEPT]},
          cause="resume", recorded={0: ("resume", KEPT, "")}),
     Case("after resume with nothing to send", [Mouse(WIRELESS)], None, None, None,
-         ["No settings are kept: nothing was sent."], 0, {}, cause="resume", recorded={0: ("", None, "")}),
+         ["No settings are kept: nothing was sent."], 0, {0: [ADMINISTRATOR]}, cause="resume",
+         recorded={0: ("", None, "")}, earlier=ADMINISTRATOR),
     Case("the administrator's last line wins", [Mouse(WIRELESS)],
          'VORLIXD_OPTIONS="--speed 5"\n  VORLIXD_OPTIONS="--speed 2 --frequency 500"\n',
          KEPT, None, ["Sending the settings of {defaults}.", *sent(0)], 0, {0: [ADMINISTRATOR]}),
@@ -109,10 +111,14 @@ def test_vorlixd_apply(mouse_rig, vorlixd_apply, workdir, case):
     if case.kept is not None:
         kept = case.kept if isinstance(case.kept, str) else " ".join(arguments(case.kept)) + "\n"
         (state / "kept-settings").write_text(kept)
+    environment = {"STATE_DIRECTORY": str(state), "VORLIXD_DEFAULTS_FILE": str(defaults)}
+    if case.earlier:
+        earlier = workdir / "earlier"
+        earlier.write_text(f'VORLIXD_OPTIONS="{" ".join(arguments(case.earlier))}"\n')
+        before = mouse_rig.run([vorlixd_apply], env_extra={**environment, "VORLIXD_DEFAULTS_FILE": str(earlier)})
+        assert before.returncode == 0
     node = [] if case.node is None else case.node if isinstance(case.node, tuple) else (f"/dev/hidraw{case.node}",)
-    result = mouse_rig.run([vorlixd_apply, *node], env_extra={"STATE_DIRECTORY": str(state),
-                                                              "VORLIXD_DEFAULTS_FILE": str(defaults),
-                                                              "VORLIXD_APPLY_CAUSE": case.cause})
+    result = mouse_rig.run([vorlixd_apply, *node], env_extra={**environment, "VORLIXD_APPLY_CAUSE": case.cause})
     assert result.stdout.splitlines() == [line.format(defaults=defaults, state=state) for line in case.lines]
     assert result.returncode == case.exit_code
     assert {i: m.reports for i, m in enumerate(mice) if m.reports} == {

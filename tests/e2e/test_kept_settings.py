@@ -241,3 +241,5 @@ def test_clients_follow_without_asking(serve, system_bus, mouse_rig):
     keep(system_bus, KEPT)
     assert shows("keptSettings", lambda kept: kept == dict(zip(NAMES, KEPT)))
     assert shows("mice", lambda mice: [m["sentBy"] for m in mice] == ["service"])
+    system_bus.configure((), "gdbus", member="forgetKeptSettings", interface=MICE)
+    assert shows("keptSettings", lambda kept: kept == {})

@@ -165,6 +165,9 @@ std::vector<Row> rows() {
                         "again.\n"
                         "Nothing sent since it was plugged in at 12:03.\n"
                         "Not seen by vorlixd since it was plugged in."}}},
+        {"kept settings, none sent yet",
+         {listed({recorded(TODAY)}, kept)},
+         {{"last sent", "Nothing sent since it was plugged in at 12:03."}}},
         {"nothing kept, and Apply not offered while it cannot be pressed",
          {permitted(Permission::NotAllowed),
           listed({recorded(TODAY), recorded(TODAY, kept, TODAY, "resume", Outcome::CannotOpen)})},

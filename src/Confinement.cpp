@@ -110,7 +110,7 @@ std::vector<Access> accesses() {
         {MouseRecords::system().folder(), REPLACE},
         {"/usr/lib/locale", READ},
         {"/usr/share/locale/locale.alias", READ},
-        // The conversions of the locale's character set, for text printed in it.
+        // The conversions of the locale's character set, in which hidapi decodes the mice's names.
         {VORLIXD_GCONV_DIRECTORY, READ},
         // The time zone, for the system log's time stamps.
         {"/etc/localtime", READ},
@@ -305,8 +305,7 @@ void report(const Failures& failures) {
         syslog(LOG_WARNING, "%s", line.c_str());
     } else {
         line += "\n";
-        // Not on standard output: wide text printed there before the locale is set would tie
-        // that stream to ASCII for good.
+        // Kept apart from the lines of what it did, which go to standard output.
         [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
     }
 }

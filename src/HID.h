@@ -156,12 +156,16 @@ public:
         const std::shared_ptr<hid_device_info> listed(hid_enumerate(VENDOR_ID, 0), hid_free_enumeration);
         for (uint16_t productId : PRODUCT_IDS) {
             for (const hid_device_info* entry = listed.get(); entry != nullptr; entry = entry->next) {
+                // Each interface's USB device is looked up in sysfs, so only once, for its own product.
+                if (entry->product_id != productId) {
+                    continue;
+                }
                 const std::string path = entry->path != nullptr ? entry->path : "";
                 const auto [usbDevice, usbAddress] = usbDeviceOf(path);
                 const Mouse mouse{
                     usbDevice, usbAddress, productId, text(entry->product_string), text(entry->serial_number), path};
                 const auto same = [&mouse](const Mouse& other) { return other.usbDevice == mouse.usbDevice; };
-                if (entry->product_id == productId && std::none_of(mice.begin(), mice.end(), same)) {
+                if (std::none_of(mice.begin(), mice.end(), same)) {
                     mice.push_back(mouse);
                 }
             }

@@ -23,8 +23,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,15 +32,28 @@
 
 namespace {
 
-// One line of what it did. udev, which gives every program it runs the event's ACTION, throws
-// their output away, so run by udev it says it in the system log instead (journalctl -t
-// vorlixd-apply); a unit's or a shell's output is read as it is.
+// Lines for the system log, written when the process ends: each line wakes the log's reader,
+// which on a machine with one processor would take its turn before the mouse has its report.
+struct HeldLines {
+    std::vector<std::string> lines;
+    ~HeldLines() {
+        for (const std::string& line : lines) {
+            syslog(LOG_NOTICE, "%s", line.c_str());
+        }
+    }
+};
+
+// One line of what it did, in UTF-8. udev, which gives every program it runs the event's ACTION,
+// throws their output away, so run by udev it says it in the system log instead (journalctl -t
+// vorlixd-apply), once it is done; a unit's or a shell's output is read as it comes.
 void say(const std::wstring& line) {
     static const bool runByUdev = std::getenv("ACTION") != nullptr;
+    static HeldLines held;
     if (runByUdev) {
-        syslog(LOG_NOTICE, "%s", Utf8::encode(line).c_str());
+        held.lines.push_back(Utf8::encode(line));
     } else {
-        std::wcout << line << std::endl;
+        std::fputs((Utf8::encode(line) + "\n").c_str(), stdout);
+        std::fflush(stdout);
     }
 }
 

@@ -2,17 +2,15 @@
 #include "Confinement.h"
 
 #include "AdministratorSettings.h"
+#include "CallFilter.h"
 #include "KeptSettingsFile.h"
 #include "MouseRecord.h"
 
 #include <fcntl.h>
 #include <linux/capability.h>
-#include <linux/hidraw.h>
 #include <linux/landlock.h>
-#include <seccomp.h>
-#include <sys/ioctl.h>
+#include <linux/seccomp.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <syslog.h>
@@ -27,15 +25,6 @@
 #include <vector>
 
 namespace {
-
-// The tests' build with the sanitizers, whose runtime needs more than the program does.
-#if defined(__SANITIZE_ADDRESS__)
-#define SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SANITIZED 1
-#endif
-#endif
 
 // What could not be applied, each as "what (why)".
 using Failures = std::vector<std::string>;
@@ -121,7 +110,7 @@ std::vector<Access> accesses() {
     if (const char* testbed = std::getenv("UMOCKDEV_DIR"); testbed != nullptr && testbed[0] == '/') {
         list.push_back({testbed, READ_WRITE});
     }
-#ifdef SANITIZED
+#ifdef VORLIXD_SANITIZE
     // The leak check reads the process's maps and threads; a report goes to the working folder.
     list.push_back({"/proc", READ});
     list.push_back({".", READ_WRITE | LANDLOCK_ACCESS_FS_MAKE_REG});
@@ -176,112 +165,16 @@ void restrictFiles(Failures& failures) {
     close(rules);
 }
 
-// The system calls that vorlixd-apply makes, the C library's and libudev's beneath it included, on
-// every path: listing and opening the mice, reading both settings files and the locale, the
-// pauses between tries, writing to a pipe, a terminal or the system log, and ending, by abort()
-// too. Debian 13's libraries look at files with fstat and statx where Debian 12's use newfstatat.
-const int CALLS[] = {
-    SCMP_SYS(read),
-    SCMP_SYS(write),
-    SCMP_SYS(openat),
-    SCMP_SYS(close),
-    SCMP_SYS(lseek),
-    SCMP_SYS(newfstatat),
-    SCMP_SYS(fstat),
-    SCMP_SYS(statx),
-    SCMP_SYS(fstatfs),
-    SCMP_SYS(access),
-    SCMP_SYS(faccessat2),
-    SCMP_SYS(readlinkat),
-    SCMP_SYS(getdents64),
-    SCMP_SYS(brk),
-    SCMP_SYS(mmap),
-    SCMP_SYS(munmap),
-    SCMP_SYS(mprotect),
-    SCMP_SYS(futex),
-    SCMP_SYS(getrandom),
-    SCMP_SYS(connect),
-    SCMP_SYS(sendto),
-    SCMP_SYS(clock_nanosleep),
-    SCMP_SYS(exit_group),
-    SCMP_SYS(rt_sigprocmask),
-    SCMP_SYS(rt_sigaction),
-    SCMP_SYS(getpid),
-    SCMP_SYS(gettid),
-    SCMP_SYS(tgkill),
-    // Recording what each mouse was sent: a new file, synced, renamed over the old one, and the
-    // time it happened.
-    SCMP_SYS(fchmod),
-    SCMP_SYS(fsync),
-    SCMP_SYS(rename),
-    SCMP_SYS(renameat),
-    SCMP_SYS(renameat2),
-    SCMP_SYS(unlink),
-    SCMP_SYS(unlinkat),
-    SCMP_SYS(clock_gettime),
-};
-
-// umockdev's preload, inside the process under the tests' testbed, resolves paths itself and
-// asks the testbed over a socket for each request to an emulated node.
-const int TESTBED_CALLS[] = {SCMP_SYS(getcwd), SCMP_SYS(readlink), SCMP_SYS(recvfrom)};
-
-#ifdef SANITIZED
-// The sanitizers' runtime probes memory through a pipe, writes a report with open(), and the leak
-// check stops the process under ptrace from a clone of itself.
-const int SANITIZER_CALLS[] = {
-    SCMP_SYS(pipe2), SCMP_SYS(open),    SCMP_SYS(clone),       SCMP_SYS(ptrace),
-    SCMP_SYS(wait4), SCMP_SYS(prctl),   SCMP_SYS(sched_yield), SCMP_SYS(sigaltstack),
-    SCMP_SYS(exit),  SCMP_SYS(getppid), SCMP_SYS(getdents),
-};
-#endif
-
-// Only a local socket, the system log's; only the requests hidapi makes of a hidraw node, and the
-// C library's question whether standard output is a terminal. The size a request carries is left
-// out of the comparison: a feature report's is its length.
-bool allowWithArguments(scmp_filter_ctx filter) {
-    const scmp_datum_t requestBits = _IOC_DIRMASK << _IOC_DIRSHIFT | _IOC_TYPEMASK << _IOC_TYPESHIFT |
-                                     _IOC_NRMASK << _IOC_NRSHIFT;
-    const scmp_datum_t requests[] = {HIDIOCGRDESCSIZE, HIDIOCSFEATURE(0), TCGETS};
-    for (const scmp_datum_t request : requests) {
-        const scmp_arg_cmp same{1, SCMP_CMP_MASKED_EQ, requestBits, request & requestBits};
-        if (seccomp_rule_add_array(filter, SCMP_ACT_ALLOW, SCMP_SYS(ioctl), 1, &same) != 0) {
-            return false;
-        }
-    }
-    const scmp_arg_cmp local{0, SCMP_CMP_EQ, AF_UNIX, 0};
-    return seccomp_rule_add_array(filter, SCMP_ACT_ALLOW, SCMP_SYS(socket), 1, &local) == 0;
-}
-
-// Anything else is refused with EPERM: a call missing from the list then shows as an error in
-// what vorlixd-apply says, not as a process killed without a word.
+// The filter made at build time by make-call-filter: the calls vorlixd-apply makes, and under
+// the tests' testbed those of its preload too. Anything else is refused with EPERM.
 void filterCalls(Failures& failures) {
-    const scmp_filter_ctx filter = seccomp_init(SCMP_ACT_ERRNO(EPERM));
-    if (filter == nullptr) {
-        fail(failures, "the system-call filter", ENOMEM);
-        return;
-    }
-    std::vector<int> calls(std::begin(CALLS), std::end(CALLS));
-    if (std::getenv("UMOCKDEV_DIR") != nullptr) {
-        calls.insert(calls.end(), std::begin(TESTBED_CALLS), std::end(TESTBED_CALLS));
-    }
-#ifdef SANITIZED
-    calls.insert(calls.end(), std::begin(SANITIZER_CALLS), std::end(SANITIZER_CALLS));
-#endif
-    int result = 0;
-    for (const int call : calls) {
-        if (result == 0) {
-            result = seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0);
-        }
-    }
-    if (result == 0 && !allowWithArguments(filter)) {
-        result = -EINVAL;
-    }
-    if (result == 0) {
-        result = seccomp_load(filter);
-    }
-    seccomp_release(filter);
-    if (result != 0) {
-        fail(failures, "the system-call filter", -result);
+    const bool underTestbed = std::getenv("UMOCKDEV_DIR") != nullptr;
+    sock_fprog program{};
+    program.len = static_cast<unsigned short>(underTestbed ? std::size(CallFilter::UNDER_TESTBED)
+                                                           : std::size(CallFilter::PLAIN));
+    program.filter = underTestbed ? CallFilter::UNDER_TESTBED : CallFilter::PLAIN;
+    if (prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        fail(failures, "the system-call filter", errno);
     }
 }
 

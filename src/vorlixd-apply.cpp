@@ -186,19 +186,13 @@ int main(int argc, char* argv[]) {
             say(*wrong);
             return CLI::EXIT_CODE_BAD_CLI_ARGUMENTS;
         }
-        std::vector<Mice::Mouse> mice = Mice::list();
         // A mouse that appeared: only it, at the interface discovery would open. Its other
         // interfaces appear too, and are left alone.
-        if (!arguments.empty()) {
-            const std::string node = Utf8::encode(arguments[0]);
-            mice.erase(
-                std::remove_if(mice.begin(), mice.end(), [&node](const Mice::Mouse& m) { return m.path != node; }),
-                mice.end());
-            if (mice.empty()) {
-                say(PrintableText::escape(arguments[0]) +
-                    L" is not the first interface of a supported mouse: nothing to send.");
-                return CLI::EXIT_CODE_SUCCESS;
-            }
+        const std::vector<Mice::Mouse> mice = arguments.empty() ? Mice::list() : Mice::at(Utf8::encode(arguments[0]));
+        if (!arguments.empty() && mice.empty()) {
+            say(PrintableText::escape(arguments[0]) +
+                L" is not the first interface of a supported mouse: nothing to send.");
+            return CLI::EXIT_CODE_SUCCESS;
         }
         if (mice.empty()) {
             say(L"No supported mouse: nothing was sent.");

@@ -71,6 +71,9 @@ CASES = [
     Case("another interface of the same mouse",
          [Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A", interface=1)], None, KEPT, 1,
          [NOT_FIRST.format(1)], 0, {}),
+    Case("the first interface of a mouse with two",
+         [Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A", interface=1)], None, KEPT, 0,
+         [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
     Case("a stranger's node", [Mouse(WIRELESS), Mouse(WIRELESS, vendor_id=0x1234)], None, KEPT, 1,
          [NOT_FIRST.format(1)], 0, {}),
     # U+0130 would name hidraw0 if it were cut to a byte.

@@ -3,13 +3,13 @@
 // by libseccomp: the program then neither loads the library nor compiles the filter each time a
 // mouse appears, which on a slow machine the mouse would wait for.
 // Usage: make-call-filter HEADER
+#include <linux/filter.h>
 #include <linux/hidraw.h>
 #include <seccomp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -118,12 +118,7 @@ std::string filterFor(bool underTestbed) {
     std::string initializers;
     if (made) {
         std::rewind(program);
-        // The kernel's struct sock_filter: code, jt, jf, k.
-        struct {
-            uint16_t code;
-            uint8_t jt, jf;
-            uint32_t k;
-        } instruction{};
+        sock_filter instruction{};
         while (std::fread(&instruction, sizeof instruction, 1, program) == 1) {
             initializers += "    {" + std::to_string(instruction.code) + ", " + std::to_string(instruction.jt) + ", " +
                             std::to_string(instruction.jf) + ", " + std::to_string(instruction.k) + "u},\n";

@@ -284,12 +284,12 @@ private:
     // The node of the USB device's first hidraw interface in the order of their sysfs paths.
     static std::string firstNodeOf(const UsbDevice& usb) {
         std::string first;
-        for (const std::string& interface : entries(usb.folder, true)) {
+        for (const std::string& interface : folders(usb.folder)) {
             if (interface.compare(0, usb.name.size() + 1, usb.name + ":") != 0) {
                 continue;
             }
-            for (const std::string& hid : entries(usb.folder + "/" + interface, true)) {
-                for (const std::string& node : entries(usb.folder + "/" + interface + "/" + hid + "/hidraw", false)) {
+            for (const std::string& hid : folders(usb.folder + "/" + interface)) {
+                for (const std::string& node : folders(usb.folder + "/" + interface + "/" + hid + "/hidraw")) {
                     const std::string hidraw = interface + "/" + hid + "/hidraw/" + node;
                     if (first.empty() || hidraw < first) {
                         first = hidraw;
@@ -300,8 +300,8 @@ private:
         return first.empty() ? first : "/dev/" + first.substr(first.rfind('/') + 1);
     }
 
-    // The names in `folder` but . and .., or only those of its folders (links left out).
-    static std::vector<std::string> entries(const std::string& folder, bool foldersOnly) {
+    // The folders in `folder`, links left out: in sysfs every device is a folder.
+    static std::vector<std::string> folders(const std::string& folder) {
         std::vector<std::string> names;
         const std::shared_ptr<DIR> listing(opendir(folder.c_str()), [](DIR* opened) {
             if (opened != nullptr) {
@@ -310,7 +310,7 @@ private:
         });
         while (const dirent* entry = listing ? readdir(listing.get()) : nullptr) {
             const std::string name = entry->d_name;
-            if (name != "." && name != ".." && (!foldersOnly || entry->d_type == DT_DIR)) {
+            if (name != "." && name != ".." && entry->d_type == DT_DIR) {
                 names.push_back(name);
             }
         }

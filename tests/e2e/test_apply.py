@@ -76,6 +76,8 @@ CASES = [
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
     Case("a stranger's node", [Mouse(WIRELESS), Mouse(WIRELESS, vendor_id=0x1234)], None, KEPT, 1,
          [NOT_FIRST.format(1)], 0, {}),
+    Case("the node of another product of the same maker", [Mouse(WIRELESS), Mouse(0xC999)], None, KEPT, 1,
+         [NOT_FIRST.format(1)], 0, {}),
     # U+0130 would name hidraw0 if it were cut to a byte.
     Case("a node named beyond ASCII", [Mouse(WIRELESS)], None, KEPT, "\u0130",
          ["/dev/hidraw\u0130 is not a hidraw node (/dev/hidrawN)."], 6, {}),

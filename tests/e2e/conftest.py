@@ -54,8 +54,8 @@ def vorlixd():
 
 @pytest.fixture(scope="session")
 def vorlixd_apply(vorlixd):
-    """Path of vorlixd-apply, built beside vorlixd."""
-    return os.path.join(os.path.dirname(vorlixd), "vorlixd-apply")
+    """Path of vorlixd-apply, built in the folder beside vorlixd's."""
+    return os.path.join(os.path.dirname(os.path.dirname(vorlixd)), "apply", "vorlixd-apply")
 
 
 @pytest.fixture

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Confinement.h"
 
-#include "AdministratorSettings.h"
 #include "CallFilter.h"
-#include "KeptSettingsFile.h"
-#include "MouseRecord.h"
 
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -13,12 +10,10 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -26,8 +21,7 @@
 
 namespace {
 
-// What could not be applied, each as "what (why)".
-using Failures = std::vector<std::string>;
+using Failures = Confinement::Failures;
 
 void fail(Failures& failures, const std::string& what, int error) {
     failures.push_back(what + " (" + std::strerror(error) + ")");
@@ -88,15 +82,15 @@ std::string folderOf(const std::string& path) {
 
 // Everything it opens after confining itself, from the locale the command line is decoded by
 // to the node of a mouse that appears while it tries again.
-std::vector<Access> accesses() {
+std::vector<Access> accesses(const ApplyEnvironment& environment) {
     std::vector<Access> list = {
         {"/sys", READ},
         {"/run/udev", READ},
-        {folderOf(AdministratorSettings::filePath()), READ},
+        {folderOf(environment.administratorFile), READ},
         // And wherever a link there leads: it has always been read as systemd reads it, links followed.
-        {AdministratorSettings::filePath(), READ},
-        {folderOf(KeptSettingsFile::system().path()), READ},
-        {MouseRecords::system().folder(), REPLACE},
+        {environment.administratorFile, READ},
+        {folderOf(environment.kept.path()), READ},
+        {environment.records.folder(), REPLACE},
         {"/usr/lib/locale", READ},
         {"/usr/share/locale/locale.alias", READ},
         // The conversions of the locale's character set, in which hidapi decodes the mice's names.
@@ -107,8 +101,8 @@ std::vector<Access> accesses() {
     };
     // umockdev's testbed, where the tests' emulated mice are: its preload, inside this process,
     // sends every access to /sys, /dev and udev's database there.
-    if (const char* testbed = std::getenv("UMOCKDEV_DIR"); testbed != nullptr && testbed[0] == '/') {
-        list.push_back({testbed, READ_WRITE});
+    if (environment.testbed && environment.testbed->compare(0, 1, "/") == 0) {
+        list.push_back({*environment.testbed, READ_WRITE});
     }
 #ifdef VORLIXD_SANITIZE
     // The leak check reads the process's maps and threads; a report goes to the working folder.
@@ -123,7 +117,7 @@ std::vector<Access> accesses() {
 // refusing even the question (the kernel never answers it with EPERM). systemd 252's filters,
 // udev's own included, do that at every plug-in; saying so each time would only teach people to
 // overlook the line when it tells of a real failure.
-void restrictFiles(Failures& failures) {
+void restrictFiles(const ApplyEnvironment& environment, Failures& failures) {
     const long version = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
     if (version < 0) {
         if (errno != ENOSYS && errno != EOPNOTSUPP && errno != EPERM) {
@@ -139,7 +133,7 @@ void restrictFiles(Failures& failures) {
         fail(failures, "the file rules", errno);
         return;
     }
-    for (const Access& access : accesses()) {
+    for (const Access& access : accesses(environment)) {
         // Straight to the kernel, past umockdev's preload, which would send /sys and /dev to its
         // testbed: the rules must hold the real folders too, since its nodes are links to real
         // terminals. What is not there holds nothing to read.
@@ -167,8 +161,8 @@ void restrictFiles(Failures& failures) {
 
 // The filter made at build time by make-call-filter: the calls vorlixd-apply makes, and under
 // the tests' testbed those of its preload too. Anything else is refused with EPERM.
-void filterCalls(Failures& failures) {
-    const bool underTestbed = std::getenv("UMOCKDEV_DIR") != nullptr;
+void filterCalls(const ApplyEnvironment& environment, Failures& failures) {
+    const bool underTestbed = environment.testbed.has_value();
     sock_fprog program{};
     program.len = static_cast<unsigned short>(underTestbed ? std::size(CallFilter::UNDER_TESTBED)
                                                            : std::size(CallFilter::PLAIN));
@@ -178,51 +172,27 @@ void filterCalls(Failures& failures) {
     }
 }
 
-// valgrind runs the program on its own processor inside the same process, so a filter or file
-// rules would bind valgrind's own calls and files as well, and it dies of them; memcheck is
-// there for the program's memory. It puts its preload in front of the program's.
-bool underValgrind() {
-    const char* preload = std::getenv("LD_PRELOAD");
-    return preload != nullptr && std::strstr(preload, "/vgpreload_core-") != nullptr;
-}
-
-// One line, said where vorlixd-apply says everything: udev keeps no output, so run by udev
-// (which sets ACTION) it goes to the system log.
-void report(const Failures& failures) {
-    std::string line = "Not fully confined: could not apply ";
-    for (size_t i = 0; i < failures.size(); ++i) {
-        line += (i == 0 ? "" : ", ") + failures[i];
-    }
-    line += ".";
-    if (std::getenv("ACTION") != nullptr) {
-        syslog(LOG_WARNING, "%s", line.c_str());
-    } else {
-        line += "\n";
-        // Kept apart from the lines of what it did, which go to standard output.
-        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
-    }
-}
-
 } // namespace
 
-void Confinement::confineApply() {
+Failures Confinement::confineApply(const ApplyEnvironment& environment) {
     Failures failures;
     // The file rules hold only what exists when they are made, and udev may run it at boot
     // before anything else made the records' folder.
-    mkdir(MouseRecords::system().folder().c_str(), 0755);
+    mkdir(environment.records.folder().c_str(), 0755);
     dropCapabilities(failures);
     // Without it, a process without capabilities may apply neither the file rules nor the filter.
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
         fail(failures, "no_new_privs", errno);
     }
-    if (underValgrind()) {
+    // valgrind runs the program on its own processor inside the same process, so a filter or file
+    // rules would bind valgrind's own calls and files as well, and it dies of them; memcheck is
+    // there for the program's memory.
+    if (environment.underValgrind) {
         failures.push_back("the file rules and the system-call filter (valgrind cannot run a process bound by them)");
     } else {
-        restrictFiles(failures);
+        restrictFiles(environment, failures);
         // Last, since the calls that set up the layers are not on its list.
-        filterCalls(failures);
+        filterCalls(environment, failures);
     }
-    if (!failures.empty()) {
-        report(failures);
-    }
+    return failures;
 }

@@ -2,7 +2,6 @@
 #include "AdministratorSettings.h"
 
 #include "CLIException.h"
-#include "PrintableText.h"
 #include "Utf8.h"
 
 #include <fcntl.h>
@@ -194,12 +193,8 @@ std::vector<std::string> wordsOf(const std::string& value) {
     return words;
 }
 
-std::wstring onLine(size_t line) {
-    return L" (line " + std::to_wstring(line) + L")";
-}
-
-ReadSettings refused(const std::wstring& reason) {
-    return {std::nullopt, {Outcome::Unreadable, reason}};
+ReadSettings refused(FileFault::Why why, size_t line = 0) {
+    return {std::nullopt, FileFault{why, line, {}, {}}};
 }
 
 // What a statement says about VORLIXD_OPTIONS that cannot be read, if anything: one that names it
@@ -215,16 +210,14 @@ std::optional<ReadSettings> unreadable(const Statement& statement) {
         return statement.line + std::count(statement.text.begin(), statement.text.begin() + at, '\n');
     };
     if (statement.quoteOpen) {
-        return refused(L"a quote is never closed" + onLine(statement.line));
+        return refused(FileFault::Why::QuoteOpen, statement.line);
     }
     if (!statement.assigns || !isVariableName(name)) {
-        const size_t line = lineOf(named);
-        return refused(L"VORLIXD_OPTIONS is named without being assigned" + onLine(line));
+        return refused(FileFault::Why::NamedNotAssigned, lineOf(named));
     }
     const size_t later = statement.text.find(VARIABLE, std::min(statement.text.find('\n'), statement.text.size()));
     if (name != VARIABLE && later != std::string::npos) {
-        const size_t line = lineOf(later);
-        return refused(L"VORLIXD_OPTIONS is inside the value of another variable" + onLine(line));
+        return refused(FileFault::Why::InsideOtherValue, lineOf(later));
     }
     return std::nullopt;
 }
@@ -237,10 +230,10 @@ std::string AdministratorSettings::filePath() {
 }
 
 // Only a regular file is read, never waited for, and read to its end or past the limit.
-ReadSettings AdministratorSettings::read() {
-    const int file = open(filePath().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+ReadSettings AdministratorSettings::read(const std::string& path) {
+    const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file < 0) {
-        return errno == ENOENT ? ReadSettings() : refused(L"it cannot be read");
+        return errno == ENOENT ? ReadSettings() : refused(FileFault::Why::CannotRead);
     }
     struct stat status {};
     const bool regular = fstat(file, &status) == 0 && S_ISREG(status.st_mode);
@@ -255,17 +248,17 @@ ReadSettings AdministratorSettings::read() {
     }
     close(file);
     if (!regular) {
-        return refused(L"it is not a regular file");
+        return refused(FileFault::Why::NotRegular);
     }
     if (length < 0) {
-        return refused(L"it cannot be read");
+        return refused(FileFault::Why::CannotRead);
     }
     return fromText(text);
 }
 
 ReadSettings AdministratorSettings::fromText(const std::string& written) {
     if (written.size() > LONGEST_FILE) {
-        return refused(L"it is larger than 64 KiB");
+        return refused(FileFault::Why::TooLarge);
     }
     std::optional<Statement> assignment;
     for (const Statement& statement : statements(normalised(written))) {
@@ -284,7 +277,7 @@ ReadSettings AdministratorSettings::fromText(const std::string& written) {
     for (const std::string& word : wordsOf(assignment->value)) {
         const std::optional<std::wstring> decoded = Utf8::decode(word);
         if (!decoded) {
-            return refused(Utf8::printable(word) + L" is not UTF-8" + onLine(assignment->line));
+            return {std::nullopt, FileFault{FileFault::Why::NotUtf8, assignment->line, {}, word}};
         }
         words.push_back(*decoded);
     }
@@ -292,9 +285,8 @@ ReadSettings AdministratorSettings::fromText(const std::string& written) {
         return {};
     }
     try {
-        return {MouseSettings::fromOptions(words), {}};
+        return {MouseSettings::fromOptions(words), std::nullopt};
     } catch (const CLIException&) {
-        const std::wstring reason = MouseSettings::whyRefused(words);
-        return refused((reason.empty() ? L"the options are refused" : reason) + onLine(assignment->line));
+        return {std::nullopt, FileFault{FileFault::Why::OptionsRefused, assignment->line, words, {}}};
     }
 }

@@ -19,9 +19,9 @@ public:
     // VORLIXD_DEFAULTS_FILE names another file, for tests.
     static std::string filePath();
 
-    // The settings that the file sets: none when it sets none (a missing file sets nothing),
-    // Unreadable with the reason, in English, when it cannot be read.
-    static ReadSettings read();
+    // The settings that the file sets: none when it sets none (a missing file sets nothing), and
+    // the reason when it cannot be read.
+    static ReadSettings read(const std::string& path);
 
     // The same, from the file's bytes. The last assignment of VORLIXD_OPTIONS decides, as in an
     // environment file; a line that names it but is no assignment systemd would read, a quote

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "MouseSettings.h"
-#include "ServiceNames.h"
 
 #include <string>
 
@@ -23,35 +22,33 @@ public:
     // A user's own service keeps under $XDG_STATE_HOME/vorlixd, by default ~/.local/state/vorlixd,
     // unless systemd names its state folder.
     static KeptSettingsFile user();
+    // The system's for root, else the user's own.
+    static KeptSettingsFile forThisUser();
 
     const std::string& path() const { return filePath; }
 
     // The kept settings, or none when nothing is kept. Anything but exactly the line save()
-    // writes is Unreadable, saying why: half a set, or a set read another way than it was
+    // writes is refused with the reason: half a set, or a set read another way than it was
     // written, must never be sent. Only a regular file is opened, so a pipe, a device or a link
-    // put there can neither block the reader nor lead it elsewhere. Given `why`, it receives the
-    // reason in English too, for vorlixd-apply (empty when there is none); the result's sentence
-    // is the service's.
-    ReadSettings load(std::wstring* why = nullptr) const;
+    // put there can neither block the reader nor lead it elsewhere.
+    ReadSettings load() const;
 
     // The settings in the text of the file, when it is exactly the line save() writes.
-    ReadSettings fromLine(const std::string& text, std::wstring* why = nullptr) const;
+    static ReadSettings fromLine(const std::string& text);
 
     // Replaces the file whole: a new file in the same folder, synced, renamed over the old one,
     // so a crash or power cut leaves the old settings or the new ones, never a mix; a link in
     // the way is replaced, not followed. Such a new file that a crash left behind is removed by
-    // the next save. NotKept when it failed.
-    Result save(const MouseSettings& settings) const;
+    // the next save. False when it failed.
+    bool save(const MouseSettings& settings) const;
 
-    // NotForgotten while settings are still kept. A link there is removed, not followed.
-    Result forget() const;
+    // False while settings are still kept. A link there is removed, not followed.
+    bool forget() const;
 
     // The one line save() writes.
     static std::string line(const MouseSettings& settings);
 
 private:
-    ReadSettings unreadable(const std::wstring& sentence, const std::wstring& english, std::wstring* why) const;
-
     std::string filePath;
     bool makeFolder;
 };

@@ -5,6 +5,7 @@
 #include "WholeFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -78,33 +79,33 @@ MouseRecords MouseRecords::user() {
                         true);
 }
 
-MouseRecord MouseRecords::of(const Mice::Mouse& mouse, std::wstring* why) const {
-    if (why != nullptr) {
-        why->clear();
-    }
-    const WholeFile::Read read = folderPath.empty() ? WholeFile::Read{WholeFile::Read::Status::Missing, {}}
-                                                    : WholeFile::read(pathOf(mouse), LONGEST_FILE);
-    std::optional<MouseRecord> record;
-    if (read.status == WholeFile::Read::Status::Read) {
-        record = fromText(read.text);
-    }
-    if (why != nullptr && read.status != WholeFile::Read::Status::Missing && !record) {
-        *why = read.status == WholeFile::Read::Status::NotRegular   ? L"it is not a regular file"
-               : read.status == WholeFile::Read::Status::Unreadable ? L"it cannot be read"
-                                                                    : L"it is not a record vorlixd writes";
-    }
-    if (!record || record->usbAddress != mouse.usbAddress) {
-        record = MouseRecord();
-        record->usbAddress = mouse.usbAddress;
-    }
-    return *record;
+MouseRecords MouseRecords::forThisUser() {
+    return getuid() == 0 ? system() : user();
 }
 
-bool MouseRecords::sent(const Mice::Mouse& mouse, const std::optional<MouseSettings>& settings,
-                        MouseRecord::Sender sender, Outcome outcome, std::optional<uint64_t> appearedAt) const {
+ReadRecord MouseRecords::of(const Mouse& mouse) const {
+    const WholeFile::Read read = folderPath.empty() ? WholeFile::Read{WholeFile::Read::Status::Missing, {}}
+                                                    : WholeFile::read(pathOf(mouse), LONGEST_FILE);
+    ReadRecord found;
+    found.record.usbAddress = mouse.usbAddress;
+    found.fault = WholeFile::faultOf(read.status);
+    if (read.status != WholeFile::Read::Status::Read) {
+        return found;
+    }
+    const std::optional<MouseRecord> record = fromText(read.text);
+    if (!record) {
+        found.fault = FileFault{FileFault::Why::NotWritten, 0, {}, {}};
+    } else if (record->usbAddress == mouse.usbAddress) { // else about an earlier appearance
+        found.record = *record;
+    }
+    return found;
+}
+
+bool MouseRecords::sent(const Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
+                        Outcome outcome, std::optional<uint64_t> appearedAt) const {
     MouseRecord record;
     record.usbAddress = mouse.usbAddress;
-    record.appearedAt = appearedAt ? *appearedAt : of(mouse).appearedAt;
+    record.appearedAt = appearedAt ? *appearedAt : of(mouse).record.appearedAt;
     if (settings) {
         record.sent = settings;
         record.sentAt = MouseRecord::now();
@@ -156,7 +157,7 @@ std::optional<MouseRecord> MouseRecords::fromText(const std::string& text) {
     record.sentAt = *sentAt;
     record.sentBy = MouseRecord::senderNamed(values[3]);
     if (values[5] != "\n") {
-        const ReadSettings read = KeptSettingsFile(std::string()).fromLine(values[5]);
+        const ReadSettings read = KeptSettingsFile::fromLine(values[5]);
         if (!read.settings) {
             return std::nullopt;
         }
@@ -172,7 +173,7 @@ std::optional<MouseRecord> MouseRecords::fromText(const std::string& text) {
     return record;
 }
 
-std::string MouseRecords::pathOf(const Mice::Mouse& mouse) const {
+std::string MouseRecords::pathOf(const Mouse& mouse) const {
     // A mouse without a USB device is named by its node, whose slashes cannot be in a file name.
     std::string name = mouse.usbDevice;
     std::replace_if(
@@ -185,6 +186,6 @@ std::string MouseRecords::pathOf(const Mice::Mouse& mouse) const {
     return folderPath + "/mouse-" + name;
 }
 
-bool MouseRecords::write(const Mice::Mouse& mouse, const MouseRecord& record) const {
+bool MouseRecords::write(const Mouse& mouse, const MouseRecord& record) const {
     return !folderPath.empty() && WholeFile::replace(pathOf(mouse), text(record), makeFolder);
 }

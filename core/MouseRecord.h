@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "HID.h"
+#include "FileFault.h"
+#include "Mouse.h"
 #include "MouseSettings.h"
 #include "ServiceNames.h"
 
@@ -15,7 +16,7 @@
 struct MouseRecord {
     enum class Sender { None, PlugIn, Resume, ByHand, Service };
 
-    std::string usbAddress;  // the appearance of the mouse it is about (Mice::Mouse::usbAddress)
+    std::string usbAddress;  // the appearance of the mouse it is about (Mouse::usbAddress)
     uint64_t appearedAt = 0; // 0: vorlixd did not see it appear
     std::optional<MouseSettings> sent;
     uint64_t sentAt = 0;
@@ -27,6 +28,13 @@ struct MouseRecord {
     // The sender with that name; None for any other.
     static Sender senderNamed(const std::string& name);
     static uint64_t now();
+};
+
+// A mouse's record as read: an empty one when there is none, or when the file there was refused,
+// and then why.
+struct ReadRecord {
+    MouseRecord record;
+    std::optional<FileFault> fault;
 };
 
 // The records of every mouse, one file each in a folder of the runtime directory, so a reboot
@@ -44,18 +52,19 @@ public:
     static MouseRecords system();
     // A user's own service keeps hers under $XDG_RUNTIME_DIR/vorlixd, unless systemd names the folder.
     static MouseRecords user();
+    // The system's for root, else the user's own.
+    static MouseRecords forThisUser();
 
     const std::string& folder() const { return folderPath; }
 
-    // The record of this appearance of the mouse; an empty one when there is none. Given `why`,
-    // it receives why a file there was not used (empty when none was refused).
-    MouseRecord of(const Mice::Mouse& mouse, std::wstring* why = nullptr) const;
+    // The record of this appearance of the mouse.
+    ReadRecord of(const Mouse& mouse) const;
 
     // What `sender` sent the mouse and what came of it; none: it got nothing, as a mouse that
     // appeared while no settings are kept, or after a resume with none to send. `appearedAt`:
     // when the mouse appeared, when it has just done so; else the appearance stays as recorded.
     // False when the record could not be written.
-    bool sent(const Mice::Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
+    bool sent(const Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
               Outcome outcome, std::optional<uint64_t> appearedAt = std::nullopt) const;
 
     // The text of a record, and the record in a text that is exactly such.
@@ -63,8 +72,8 @@ public:
     static std::optional<MouseRecord> fromText(const std::string& text);
 
 private:
-    std::string pathOf(const Mice::Mouse& mouse) const;
-    bool write(const Mice::Mouse& mouse, const MouseRecord& record) const;
+    std::string pathOf(const Mouse& mouse) const;
+    bool write(const Mouse& mouse, const MouseRecord& record) const;
 
     std::string folderPath;
     bool makeFolder;

@@ -5,7 +5,7 @@
 #include "CLIException.h"
 #include "CLIParser.h"
 #include "Common.h"
-#include "PrintableText.h"
+#include "VorlixConfig.h"
 
 std::wstring Setting::text(int value) const {
     if (kind == Kind::Flag) {
@@ -55,6 +55,15 @@ std::optional<size_t> MouseSettings::withOption(const std::wstring& option) {
     return std::nullopt;
 }
 
+std::optional<size_t> MouseSettings::withName(const std::string& name) {
+    for (size_t i = 0; i < COUNT; ++i) {
+        if (settings()[i].name == name) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 MouseSettings::MouseSettings() {
     for (size_t i = 0; i < COUNT; ++i) {
         values[i] = settings()[i].byDefault;
@@ -90,24 +99,18 @@ MouseSettings MouseSettings::fromOptions(const std::vector<std::wstring>& words)
     return chosen;
 }
 
-std::wstring MouseSettings::whyRefused(const std::vector<std::wstring>& words) {
+std::optional<OptionRefusal> MouseSettings::refusal(const std::vector<std::wstring>& words) {
     for (size_t word = 0; word < words.size(); word += 2) {
         const std::optional<size_t> i = withOption(words[word]);
         if (!i) {
-            return L"unknown option " + PrintableText::escape(words[word]);
-        }
-        const Setting* setting = &settings()[*i];
-        std::wstring accepted;
-        for (size_t i = 0; i < setting->values.size(); ++i) {
-            const bool last = i + 1 == setting->values.size();
-            accepted += (i == 0 ? L"" : last ? L" or " : L", ") + setting->text(setting->values[i]);
+            return OptionRefusal{OptionRefusal::Why::UnknownOption, words[word]};
         }
         if (word + 1 == words.size()) {
-            return setting->option + L" needs a value: " + accepted;
+            return OptionRefusal{OptionRefusal::Why::MissingValue, words[word], *i};
         }
-        if (!setting->valueOf(words[word + 1])) {
-            return setting->option + L" takes " + accepted + L", not " + PrintableText::escape(words[word + 1]);
+        if (!settings()[*i].valueOf(words[word + 1])) {
+            return OptionRefusal{OptionRefusal::Why::RefusedValue, words[word + 1], *i};
         }
     }
-    return std::wstring();
+    return std::nullopt;
 }

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ServiceNames.h"
-#include "VorlixConfig.h"
+#include "FileFault.h"
 
 #include <array>
 #include <optional>
 #include <string>
 #include <vector>
+
+class VorlixConfig;
 
 // One of the six settings as people and clients give it: a switch, the polling rate in hertz
 // or the speed step, never the mouse's own codes.
@@ -27,6 +28,14 @@ struct Setting {
     std::optional<int> valueOf(const std::wstring& text) const;
 };
 
+// Where the command line's grammar stops in a list of setting options, and why.
+struct OptionRefusal {
+    enum class Why { UnknownOption, MissingValue, RefusedValue };
+    Why why;
+    std::wstring word;  // the option, or the value refused
+    size_t setting = 0; // in MouseSettings::settings(), the one the option names, unless it is unknown
+};
+
 // The six settings together, as they are kept, read from the administrator's file, shown in
 // the window and sent. Everything that lists them goes through settings(), so each setting
 // is described in one place.
@@ -35,8 +44,9 @@ public:
     static constexpr size_t COUNT = 6;
     // In the order of configure's arguments.
     static const std::array<Setting, COUNT>& settings();
-    // Where the setting with this option word stands in settings(), if any.
+    // Where the setting with this option word, or this name, stands in settings(), if any.
     static std::optional<size_t> withOption(const std::wstring& option);
+    static std::optional<size_t> withName(const std::string& name);
 
     MouseSettings(); // the defaults
     explicit MouseSettings(const std::array<int, COUNT>& values) : values(values) {}
@@ -58,17 +68,16 @@ public:
     // message for anything else, --daemon included: these words never start a service.
     static MouseSettings fromOptions(const std::vector<std::wstring>& words);
 
-    // Why the command line's grammar refuses these options, in English, with each word escaped
-    // for printing; empty when it takes them.
-    static std::wstring whyRefused(const std::vector<std::wstring>& words);
+    // Where and why the command line's grammar refuses these options; none when it takes them.
+    static std::optional<OptionRefusal> refusal(const std::vector<std::wstring>& words);
 
 private:
     std::array<int, COUNT> values;
 };
 
-// Settings as read from a file: none when the file sets none, and when it cannot be read, the
-// result says why (Unreadable) and nothing of it is used.
+// Settings as read from a file: none when the file sets none; when it cannot be read, why, and
+// nothing of it is used.
 struct ReadSettings {
     std::optional<MouseSettings> settings;
-    Result result;
+    std::optional<FileFault> fault;
 };

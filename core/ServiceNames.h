@@ -15,20 +15,11 @@ enum class Outcome {
     NotForgotten,
     InvalidValue,
     NotAllowed,
-    Unreadable, // a file of settings that is not what it should be, so nothing of it is used
     // What a client meets on the way, before or instead of the service's answer:
     NoBus,          // the system bus could not be reached
     NoAnswer,       // the call may or may not have reached the service and the mouse
     ServiceMissing, // nothing owns the service's name, nor can the bus start it
     Failed          // any other error
-};
-
-// An outcome with the service's sentence about it; the sentence is empty for Done.
-struct Result {
-    Outcome outcome = Outcome::Done;
-    std::wstring sentence;
-
-    bool done() const { return outcome == Outcome::Done; }
 };
 
 // The service's names on the bus and in polkit, and the names of our errors.

@@ -72,6 +72,21 @@ WholeFile::Read WholeFile::read(const std::string& path, size_t longest) {
     return {Read::Status::Read, text};
 }
 
+std::optional<FileFault> WholeFile::faultOf(Read::Status status) {
+    switch (status) {
+    case Read::Status::NotRegular:
+        return FileFault{FileFault::Why::NotRegular, 0, {}, {}};
+    case Read::Status::Unreadable:
+        return FileFault{FileFault::Why::CannotRead, 0, {}, {}};
+    case Read::Status::TooLong:
+        return FileFault{FileFault::Why::NotWritten, 0, {}, {}};
+    case Read::Status::Missing:
+    case Read::Status::Read:
+        break;
+    }
+    return std::nullopt;
+}
+
 bool WholeFile::replace(const std::string& path, const std::string& text, bool makeFolders) {
     const std::string folder = path.substr(0, path.rfind('/'));
     if (makeFolders) {

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "FileFault.h"
+
+#include <optional>
 #include <string>
 
 // Small files of ours, read and written whole. Only a regular file is read, so a pipe, a device
@@ -16,6 +19,10 @@ struct Read {
 
 // At most `longest` bytes.
 Read read(const std::string& path, size_t longest);
+
+// Why a file of ours that was not read cannot be used: one longer than we write is none we wrote.
+// None for a file that was read, or that is missing.
+std::optional<FileFault> faultOf(Read::Status status);
 
 // A new file in the same folder, synced, renamed over the old one; a link in the way is
 // replaced, not followed. Such a new file that a crash left behind is removed by the next

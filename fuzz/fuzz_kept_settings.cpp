@@ -5,6 +5,7 @@
 // with a reason, never half read.
 #include "KeptSettingsFile.h"
 #include "MouseSettings.h"
+#include "VorlixConfig.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,11 +14,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const KeptSettingsFile file("/nowhere/kept-settings");
-    const ReadSettings read = file.fromLine(text);
+    const ReadSettings read = KeptSettingsFile::fromLine(text);
     if (read.settings ? KeptSettingsFile::line(*read.settings) != text ||
-                            read.settings->toVorlixConfig().serialize().size() != 32 || !read.result.done()
-                      : read.result.sentence.empty()) {
+                            read.settings->toVorlixConfig().serialize().size() != 32 || read.fault
+                      : !read.fault) {
         std::abort();
     }
     return 0;

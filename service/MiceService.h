@@ -2,23 +2,25 @@
 #pragma once
 
 #include "BusSettings.h"
-#include "Daemon.h"
+#include "CLIException.h"
 #include "DeviceText.h"
-#include "HID.h"
 #include "KeptSettingsFile.h"
+#include "Mice.h"
+#include "MiceEvents.h"
 #include "MouseRecord.h"
 #include "MouseSettings.h"
 #include "PolkitAuthority.h"
 #include "PrintableText.h"
 #include "ServiceNames.h"
-#include "Utf8.h"
+#include "ServiceSentences.h"
+#include "VorlixConfig.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QFileSystemWatcher>
 #include <QList>
-#include <QObject>
 #include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
@@ -28,33 +30,32 @@
 #include <sys/stat.h>
 
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-// The service object as the bus sees it: Daemon, which serves the first mouse as it always
-// has, and beside it our own interface over every supported mouse, what each was last sent,
-// and the kept settings. It only translates: what each call does is decided by the device
-// layer, the records and the kept file. It tells its clients when a mouse comes or goes or its
-// record changes, as udev and the records' folder tell it, and sleeps while nothing happens.
-class MiceService : public Daemon {
-    Q_OBJECT
-    Q_PROPERTY(QList<QVariantMap> mice READ mice)
-    Q_PROPERTY(QVariantMap keptSettings READ keptSettings)
-
+// Our interface over every supported mouse: what each was last sent, and the settings kept for
+// all of them. It only translates: what each call does is decided by the device layer, the
+// records and the kept file. It tells its clients when a mouse comes or goes or its record
+// changes, as udev and the records' folder tell it, and sleeps while nothing happens. Its calls
+// arrive at the service's object, and are answered through that object's call context, `calls`.
+class MiceService {
 public:
-    MiceService(QObject* parent, KeptSettingsFile kept, MouseRecords records, const QDBusConnection& connection)
-        : Daemon(parent), kept(std::move(kept)), records(std::move(records)), connection(connection) {
+    MiceService(const QDBusContext& calls, KeptSettingsFile kept, MouseRecords records,
+                const QDBusConnection& connection)
+        : calls(calls), kept(std::move(kept)), records(std::move(records)), connection(connection) {
         qDBusRegisterMetaType<QList<QVariantMap>>();
         // A burst of events, such as a mouse's interfaces appearing one by one and then its
         // record, comes out as one change.
         settle.setSingleShot(true);
         settle.setInterval(SETTLE_MS);
-        connect(&settle, &QTimer::timeout, this, &MiceService::announceMice);
+        QObject::connect(&settle, &QTimer::timeout, &settle, [this] { announceMice(); });
         // Without udev to listen to, clients still read the mice whenever they ask; nothing is
         // printed, since the start-up lines are what they always were.
         if (events.descriptor() >= 0) {
-            auto* notifier = new QSocketNotifier(events.descriptor(), QSocketNotifier::Read, this);
-            connect(notifier, &QSocketNotifier::activated, this, [this] {
+            notifier = std::make_unique<QSocketNotifier>(events.descriptor(), QSocketNotifier::Read);
+            QObject::connect(notifier.get(), &QSocketNotifier::activated, &settle, [this] {
                 events.take();
                 settle.start();
             });
@@ -65,22 +66,25 @@ public:
         if (!this->records.folder().empty()) {
             mkdir(this->records.folder().c_str(), 0700);
             watcher.addPath(QString::fromStdString(this->records.folder()));
-            connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, QOverload<>::of(&QTimer::start));
+            QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, QOverload<>::of(&QTimer::start));
         }
     }
 
-    QList<QVariantMap> mice() {
+    QList<QVariantMap> mice() const {
         const QList<QVariantMap> present = listed();
         std::wcout << L"列出鼠标： " << present.size() << std::endl;
         return present;
     }
 
     // A damaged file is reported here, in the log, and reads as nothing kept.
-    QVariantMap keptSettings() {
+    QVariantMap keptSettings() const {
         std::wcout << L"读取保存的设置： ";
         const ReadSettings read = kept.load();
-        if (!read.result.done()) {
-            std::wcout << std::endl << L"已忽略：" << PrintableText::escape(read.result.sentence) << std::endl;
+        if (read.fault) {
+            std::wcout << std::endl
+                       << L"已忽略："
+                       << PrintableText::escape(ServiceSentences::keptFileIgnored(*read.fault, kept.path()))
+                       << std::endl;
             return QVariantMap();
         }
         std::wcout << (read.settings ? read.settings->toOptionLine() : std::wstring(L"无")) << std::endl;
@@ -93,29 +97,23 @@ public:
         const MouseSettings chosen(
             {liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton, frequency, speed});
         std::wcout << L"设置并保存鼠标：" << chosen.toOptionLine() << std::endl;
-        PolkitAuthority::whenAllowed(*this, errorName(Outcome::NotAllowed),
+        PolkitAuthority::whenAllowed(calls, errorName(Outcome::NotAllowed),
                                      [this, chosen](const QDBusMessage& call) { return keepAndSend(call, chosen); });
         return {};
     }
 
     void forgetKeptSettings() {
         std::wcout << L"忘记保存的设置" << std::endl;
-        PolkitAuthority::whenAllowed(*this, errorName(Outcome::NotAllowed), [this](const QDBusMessage& call) {
+        PolkitAuthority::whenAllowed(calls, errorName(Outcome::NotAllowed), [this](const QDBusMessage& call) {
             const bool wasKept = kept.load().settings.has_value();
-            const Result forgotten = kept.forget();
-            if (wasKept && forgotten.done()) {
+            if (!kept.forget()) {
+                return errorReply(call, Outcome::NotForgotten);
+            }
+            if (wasKept) {
                 announce(QStringLiteral("keptSettings"), QVariantMap());
             }
-            return forgotten.done() ? call.createReply() : errorReply(call, forgotten);
+            return call.createReply();
         });
-    }
-
-protected:
-    void sentToFirstMouse(const MouseSettings& sent, Outcome outcome) override {
-        const std::vector<Mice::Mouse> present = Mice::list();
-        if (!present.empty()) {
-            record(present.front(), sent, outcome);
-        }
     }
 
 private:
@@ -123,7 +121,7 @@ private:
 
     QList<QVariantMap> listed() const {
         QList<QVariantMap> present;
-        for (const Mice::Mouse& mouse : Mice::list()) {
+        for (const Mouse& mouse : Mice::list()) {
             present << describe(mouse);
         }
         return present;
@@ -146,16 +144,12 @@ private:
         connection.send(changed);
     }
 
-    void record(const Mice::Mouse& mouse, const MouseSettings& sent, Outcome outcome) {
-        if (!records.sent(mouse, sent, MouseRecord::Sender::Service, outcome)) {
-            std::wcout << L"无法记录发送的设置：" << Utf8::printable(records.folder()) << std::endl;
-        }
-    }
-
     static QString errorName(Outcome outcome) { return QString::fromStdString(ServiceNames::errorName(outcome)); }
 
-    static QDBusMessage errorReply(const QDBusMessage& call, const Result& failure) {
-        return call.createErrorReply(errorName(failure.outcome), QString::fromStdWString(failure.sentence));
+    static QDBusMessage errorReply(const QDBusMessage& call, Outcome outcome,
+                                   const std::wstring& sentence = std::wstring()) {
+        return call.createErrorReply(
+            errorName(outcome), QString::fromStdWString(sentence.empty() ? ServiceSentences::of(outcome) : sentence));
     }
 
     // Values are checked before any mouse is opened. The settings are kept once a mouse took
@@ -165,32 +159,34 @@ private:
         try {
             report = chosen.toVorlixConfig().serialize();
         } catch (const CLIException& e) {
-            return errorReply(call, {Outcome::InvalidValue, e.getMessage()});
+            return errorReply(call, Outcome::InvalidValue, e.getMessage());
         }
         QList<QVariantMap> reached;
-        std::vector<Result> results;
-        for (const Mice::Mouse& mouse : Mice::list()) {
-            results.push_back(Mice::send(mouse, report));
-            record(mouse, chosen, results.back().outcome);
+        std::vector<Outcome> outcomes;
+        for (const Mouse& mouse : Mice::list()) {
+            const Outcome outcome = Mice::send(mouse, report);
+            outcomes.push_back(outcome);
+            if (!records.sent(mouse, chosen, MouseRecord::Sender::Service, outcome)) {
+                std::wcout << ServiceSentences::notRecorded(records.folder()) << std::endl;
+            }
             QVariantMap described = describe(mouse);
-            described.insert(QStringLiteral("error"), errorName(results.back().outcome));
+            described.insert(QStringLiteral("error"), errorName(outcome));
             reached << described;
-            if (!results.back().done()) {
-                std::wcout << L"HID错误: " << results.back().sentence << L" " << label(mouse) << std::endl;
+            if (outcome != Outcome::Done) {
+                std::wcout << L"HID错误: " << ServiceSentences::of(outcome) << L" " << label(mouse) << std::endl;
             }
         }
-        const Result sent = Mice::overall(results);
-        if (sent.outcome == Outcome::NoMouse) {
-            std::wcout << L"HID错误: " << sent.sentence << std::endl;
+        const Outcome sent = Mice::overall(outcomes);
+        if (sent == Outcome::NoMouse) {
+            std::wcout << L"HID错误: " << ServiceSentences::of(sent) << std::endl;
         }
-        if (!sent.done()) {
+        if (sent != Outcome::Done) {
             return errorReply(call, sent);
         }
         const std::optional<MouseSettings> before = kept.load().settings;
-        const Result keeping = kept.save(chosen);
-        if (!keeping.done()) {
+        if (!kept.save(chosen)) {
             std::wcout << L"无法保存设置：" << Utf8::printable(kept.path()) << std::endl;
-            return errorReply(call, keeping);
+            return errorReply(call, Outcome::NotKept);
         }
         if (before != chosen) {
             announce(QStringLiteral("keptSettings"), BusSettings::toMap(chosen));
@@ -200,12 +196,13 @@ private:
 
     // The mouse and what it was last sent since it appeared. A record that cannot be used is
     // said in the log and shown as nothing known.
-    QVariantMap describe(const Mice::Mouse& mouse) const {
-        std::wstring why;
-        const MouseRecord record = records.of(mouse, &why);
-        if (!why.empty()) {
-            std::wcout << L"已忽略记录：" << label(mouse) << L" " << why << std::endl;
+    QVariantMap describe(const Mouse& mouse) const {
+        const ReadRecord read = records.of(mouse);
+        if (read.fault) {
+            std::wcout << L"已忽略记录：" << label(mouse) << L" " << ServiceSentences::recordIgnored(*read.fault)
+                       << std::endl;
         }
+        const MouseRecord& record = read.record;
         return {{QStringLiteral("usbDevice"), QString::fromStdString(mouse.usbDevice)},
                 {QStringLiteral("productId"), QVariant::fromValue(mouse.productId)},
                 {QStringLiteral("productName"), DeviceText::toQString(mouse.productName)},
@@ -218,15 +215,17 @@ private:
     }
 
     // A mouse as the log names it; its name is the mouse's own, so it is escaped.
-    static std::wstring label(const Mice::Mouse& mouse) {
+    static std::wstring label(const Mouse& mouse) {
         return L"(0x" + QString::number(mouse.productId, 16).toUpper().toStdWString() + L" " +
                PrintableText::escape(mouse.productName) + L" " + PrintableText::escape(mouse.serialNumber) + L")";
     }
 
+    const QDBusContext& calls;
     const KeptSettingsFile kept;
     const MouseRecords records;
     QDBusConnection connection;
     MiceEvents events;
+    std::unique_ptr<QSocketNotifier> notifier;
     QFileSystemWatcher watcher;
     QTimer settle;
     QList<QVariantMap> announced; // the mice as last announced; none before the first change

@@ -34,8 +34,12 @@
 // The service says when its mice or the settings it keeps change, so nothing needs to poll.
 class MouseService {
 public:
-    // The service's or the bus's own words come with a failure.
-    using Answer = Result;
+    // What came of a question to the service: Done, or the failure with the service's or the
+    // bus's own words about it, which are for people, never to decide by.
+    struct Answer {
+        Outcome outcome = Outcome::Done;
+        QString words;
+    };
 
     // A supported mouse as the service lists it. Its name and serial number are the mouse's
     // own. After an Apply, `outcome` says whether it took the settings (Done) or why not.
@@ -254,6 +258,6 @@ private:
         if (reply.type() != QDBusMessage::ErrorMessage) {
             return {};
         }
-        return {failure(reply.errorName()), reply.errorMessage().toStdWString()};
+        return {failure(reply.errorName()), reply.errorMessage()};
     }
 };

@@ -20,7 +20,8 @@ public:
     QString earlierVersionFile;
 
     static SavedSettings read() {
-        return {AdministratorSettings::read(), QString::fromStdString(AdministratorSettings::filePath()),
+        const std::string administratorFile = AdministratorSettings::filePath();
+        return {AdministratorSettings::read(administratorFile), QString::fromStdString(administratorFile),
                 readEarlierVersionFile(), earlierVersionFilePath()};
     }
 

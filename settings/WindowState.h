@@ -4,8 +4,10 @@
 #include "BusSettings.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
+#include "FileFault.h"
 #include "PrintableText.h"
 #include "SavedSettings.h"
+#include "Utf8.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -14,6 +16,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <vector>
 
 // What the settings window knows, and the sentences that say it: the mice and what each was
 // last sent, whether this user may change their settings, which settings the controls show and
@@ -227,7 +231,7 @@ public:
                       "settings kept here.")
                 .arg(saved.administratorFile);
         }
-        if (!saved.administrator.result.done()) {
+        if (saved.administrator.fault) {
             return tr("The administrator's file %1 is invalid and ignored: the kept settings are sent instead.")
                 .arg(saved.administratorFile);
         }
@@ -249,20 +253,15 @@ public:
                                   : tr("The settings were kept, but not every mouse took them.");
     }
 
-    // Why the administrator's file is invalid, as vorlixd-apply says it in the journal: a detail
-    // beside the line, not the line itself.
+    // Why the administrator's file is invalid: a detail beside the line, not the line itself.
     QString administratorDetail() const {
-        if (saved.administrator.result.done()) {
-            return QString();
-        }
-        return tr("Reason, as the journal gives it: %1")
-            .arg(printable(QString::fromStdWString(saved.administrator.result.sentence)));
+        return saved.administrator.fault ? tr("Reason: %1").arg(administratorFault(*saved.administrator.fault))
+                                         : QString();
     }
 
     // The service's or the bus's own words about the last failure, offered as a detail.
     QString resultDetail() const {
-        return result && !result->sentence.empty() ? tr("Details: %1").arg(QString::fromStdWString(result->sentence))
-                                                   : QString();
+        return result && !result->words.isEmpty() ? tr("Details: %1").arg(result->words) : QString();
     }
 
     static QString failureLine(Outcome outcome) {
@@ -369,6 +368,60 @@ private:
     }
 
     void clearResult() { result.reset(); }
+
+    // Why the administrator's file is ignored, with the line it is about, as vorlixd-apply says
+    // it in the journal. Its words are the file's, so they are escaped.
+    static QString administratorFault(const FileFault& fault) {
+        const QString line = QString::number(fault.line);
+        switch (fault.why) {
+        case FileFault::Why::NotRegular:
+            return tr("it is not a regular file");
+        case FileFault::Why::CannotRead:
+            return tr("it cannot be read");
+        case FileFault::Why::TooLarge:
+            return tr("it is larger than 64 KiB");
+        case FileFault::Why::NamedNotAssigned:
+            return tr("VORLIXD_OPTIONS is named without being assigned (line %1)").arg(line);
+        case FileFault::Why::QuoteOpen:
+            return tr("a quote is never closed (line %1)").arg(line);
+        case FileFault::Why::InsideOtherValue:
+            return tr("VORLIXD_OPTIONS is inside the value of another variable (line %1)").arg(line);
+        case FileFault::Why::NotUtf8:
+            return tr("%1 is not UTF-8 (line %2)").arg(QString::fromStdWString(Utf8::printable(fault.word)), line);
+        default:
+            return refused(fault.options, line);
+        }
+    }
+
+    // Where the command line's grammar stops in the file's options.
+    static QString refused(const std::vector<std::wstring>& options, const QString& line) {
+        const std::optional<OptionRefusal> refusal = MouseSettings::refusal(options);
+        if (!refusal) {
+            return tr("the options are refused (line %1)").arg(line);
+        }
+        const Setting& setting = MouseSettings::settings()[refusal->setting];
+        const QString word = printable(QString::fromStdWString(refusal->word));
+        const QString option = QString::fromStdWString(setting.option);
+        switch (refusal->why) {
+        case OptionRefusal::Why::UnknownOption:
+            return tr("unknown option %1 (line %2)").arg(word, line);
+        case OptionRefusal::Why::MissingValue:
+            return tr("%1 needs a value: %2 (line %3)").arg(option, accepted(setting), line);
+        case OptionRefusal::Why::RefusedValue:
+            break;
+        }
+        return tr("%1 takes %2, not %3 (line %4)").arg(option, accepted(setting), word, line);
+    }
+
+    // The values a setting takes, as "1, 2, 3, 4 or 5".
+    static QString accepted(const Setting& setting) {
+        QStringList values;
+        for (const int value : setting.values) {
+            values << QString::fromStdWString(setting.text(value));
+        }
+        const QString last = values.takeLast();
+        return values.isEmpty() ? last : tr("%1 or %2").arg(values.join(tr(", ")), last);
+    }
 
     enum class Source { Unknown, Kept, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread, Unsure };
 

@@ -32,7 +32,7 @@ void sent(const MouseService::Answer& answer) {
 // then nothing is sent here. Only settings an earlier version saved, which nothing else
 // sends, go to the first mouse, without being kept: the window offers to keep them.
 int applySavedSettings(QCoreApplication& application) {
-    if (AdministratorSettings::read().settings) {
+    if (AdministratorSettings::read(AdministratorSettings::filePath()).settings) {
         QTextStream(stdout) << QCoreApplication::translate("main", "The administrator's settings in %1 apply: "
                                                                    "nothing was sent.")
                                    .arg(QString::fromStdString(AdministratorSettings::filePath()))

@@ -4,21 +4,31 @@
 #include "CLIException.h"
 #include "DeviceText.h"
 #include "HID.h"
+#include "KeptSettingsFile.h"
+#include "Mice.h"
+#include "MiceService.h"
+#include "MouseRecord.h"
 #include "MouseSettings.h"
 #include "PolkitAuthority.h"
 #include "PrintableText.h"
 #include "ServiceNames.h"
+#include "ServiceSentences.h"
 #include "VorlixConfig.h"
 
+#include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 #include <cstdint>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <vector>
 
 // The object behind the D-Bus service. It holds no mouse: every call finds and opens the
 // mouse anew and closes it before returning, so an unplugged or replaced mouse is never
@@ -50,7 +60,7 @@ public:
                 }
             }
         }
-        throw HIDException(Mice::NO_MOUSE);
+        throw HIDException(HID_NO_MOUSE);
     }
 
     bool devicePresent() {
@@ -90,36 +100,71 @@ public:
                    << remapGestureButton << L" frequency=" << frequency << L" speed=" << speed << std::endl;
         const MouseSettings chosen(
             {liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton, frequency, speed});
-        const auto send = [this, chosen](const QDBusMessage& call) {
-            try {
-                const VorlixConfig settings = chosen.toVorlixConfig();
-                Outcome outcome = Outcome::CannotOpen;
-                try {
-                    HIDDevice mouse = getMouse();
-                    outcome = Outcome::SendFailed;
-                    const Packet report = settings.serialize();
-                    mouse.sendFeatureReport(report);
-                    outcome = mouse.bytesTaken() == static_cast<int>(report.size()) ? Outcome::Done
-                                                                                    : Outcome::SendFailed;
-                } catch (const HIDException&) {
-                    sentToFirstMouse(chosen, outcome);
-                    throw;
-                }
-                sentToFirstMouse(chosen, outcome);
-            } catch (const HIDException& e) {
-                logException(e);
-                return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(e.getMessage()));
-            } catch (const CLIException& e) {
-                return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(e.getMessage()));
-            }
-            return call.createReply();
-        };
-        PolkitAuthority::whenAllowed(*this, QDBusError::errorString(QDBusError::AccessDenied), send);
+        PolkitAuthority::whenAllowed(*this, QDBusError::errorString(QDBusError::AccessDenied),
+                                     [this, chosen](const QDBusMessage& call) { return sendToMouse(call, chosen); });
     }
 
-protected:
-    // What configure sent the first mouse, and what came of it: Done when it took the whole
-    // report, though configure answers success for a short send too; CannotOpen when no mouse
-    // could be opened.
-    virtual void sentToFirstMouse(const MouseSettings& /*sent*/, Outcome /*outcome*/) {}
+private:
+    // configure's reply once the caller may. The first mouse's record says what it was sent and
+    // whether it took the whole report, though configure answers success for a short send too.
+    QDBusMessage sendToMouse(const QDBusMessage& call, const MouseSettings& chosen) {
+        VorlixConfig settings;
+        try {
+            settings = chosen.toVorlixConfig();
+        } catch (const CLIException& e) {
+            return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(e.getMessage()));
+        }
+        const Packet report = settings.serialize();
+        Outcome outcome = Outcome::CannotOpen;
+        std::optional<HIDException> failure;
+        try {
+            HIDDevice mouse = getMouse();
+            outcome = Outcome::SendFailed;
+            mouse.sendFeatureReport(report);
+            outcome = mouse.bytesTaken() == static_cast<int>(report.size()) ? Outcome::Done : Outcome::SendFailed;
+        } catch (const HIDException& e) {
+            failure = e;
+        }
+        recordFirstMouse(chosen, outcome);
+        if (failure) {
+            logException(*failure);
+            return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(failure->getMessage()));
+        }
+        return call.createReply();
+    }
+
+    // Discovery's first mouse is the first one listed.
+    static void recordFirstMouse(const MouseSettings& sent, Outcome outcome) {
+        const std::vector<Mouse> present = Mice::list();
+        const MouseRecords records = MouseRecords::forThisUser();
+        if (!present.empty() && !records.sent(present.front(), sent, MouseRecord::Sender::Service, outcome)) {
+            std::wcout << ServiceSentences::notRecorded(records.folder()) << std::endl;
+        }
+    }
+};
+
+// The service's one object on the bus: the first mouse's interface as Daemon serves it, and beside
+// it ours, whose work MiceService does. Qt serves one object at a path, and a generated adaptor
+// calls the object it is attached to, so this object only hands our interface on.
+class ServiceObject : public Daemon {
+    Q_OBJECT
+    Q_PROPERTY(QList<QVariantMap> mice READ mice)
+    Q_PROPERTY(QVariantMap keptSettings READ keptSettings)
+
+public:
+    // Root's settings and records are the system's; a user's own service keeps hers in her own folders.
+    ServiceObject(QObject* parent, const QDBusConnection& connection)
+        : Daemon(parent), service(*this, KeptSettingsFile::forThisUser(), MouseRecords::forThisUser(), connection) {}
+
+    QList<QVariantMap> mice() const { return service.mice(); }
+    QVariantMap keptSettings() const { return service.keptSettings(); }
+    QList<QVariantMap> configureAndKeep(bool liftOffDetection, bool smartScrolling, bool remapWheelPress,
+                                        bool remapGestureButton, int frequency, int speed) {
+        return service.configureAndKeep(liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton,
+                                        frequency, speed);
+    }
+    void forgetKeptSettings() { service.forgetKeptSettings(); }
+
+private:
+    MiceService service;
 };

@@ -5,9 +5,6 @@
 #include "CLIParser.h"
 #include "Daemon.h"
 #include "HID.h"
-#include "KeptSettingsFile.h"
-#include "MiceService.h"
-#include "MouseRecord.h"
 #include "PrintableText.h"
 #include "ServiceNames.h"
 #include "generated-sources/DBusAdaptor.h"
@@ -34,10 +31,8 @@ int runDaemon(int& argc, char* argv[]) {
     QCoreApplication qtApplication(argc, argv);
     const bool root = getuid() == 0;
     QDBusConnection connection = root ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
-    // Our own interface stands beside the first mouse's on the same object; root's settings and
-    // records are the system's, a user's own service keeps hers in her own folders.
-    auto* daemon = new MiceService(&qtApplication, root ? KeptSettingsFile::system() : KeptSettingsFile::user(),
-                                   root ? MouseRecords::system() : MouseRecords::user(), connection);
+    // Our own interface stands beside the first mouse's on the same object.
+    auto* daemon = new ServiceObject(&qtApplication, connection);
     new DBusAdaptor(daemon);
     new MiceAdaptor(daemon);
     std::wcout << (connection.isConnected() ? L"已连接" : L"未连接") << std::endl;

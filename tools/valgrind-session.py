@@ -73,7 +73,8 @@ def daemon_session(rig, mouse, vorlixd, memcheck, folder, output):
 
 
 def apply_kept(rig, mouse, vorlixd, memcheck, folder):
-    result = rig.run([*memcheck("apply"), os.path.join(os.path.dirname(os.path.dirname(vorlixd)), "apply", "vorlixd-apply")], timeout=TIMEOUT,
+    apply = os.path.join(os.path.dirname(os.path.dirname(vorlixd)), "apply", "vorlixd-apply")
+    result = rig.run([*memcheck("apply"), apply], timeout=TIMEOUT,
                      env_extra={"STATE_DIRECTORY": str(folder), "VORLIXD_DEFAULTS_FILE": str(folder / "none")})
     expect(result.returncode == 0, f"vorlixd-apply ended with {result.returncode}: {result.stdout}{result.stderr}")
     expect(mouse.reports[-1] == report_for(VALID), "vorlixd-apply did not send the kept settings")

@@ -235,10 +235,6 @@
         <translation>管理员的文件 %1 无效，已被忽略：改为发送保存的设置。</translation>
     </message>
     <message>
-        <source>Reason, as the journal gives it: %1</source>
-        <translation>原因（日志中的原话）：%1</translation>
-    </message>
-    <message>
         <source>Details: %1</source>
         <translation>详细信息：%1</translation>
     </message>
@@ -313,6 +309,62 @@
     <message>
         <source>other settings</source>
         <translation>其他设置</translation>
+    </message>
+    <message>
+        <source>Reason: %1</source>
+        <translation>原因：%1</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>它不是普通文件</translation>
+    </message>
+    <message>
+        <source>it cannot be read</source>
+        <translation>它无法读取</translation>
+    </message>
+    <message>
+        <source>it is larger than 64 KiB</source>
+        <translation>它大于 64 KiB</translation>
+    </message>
+    <message>
+        <source>VORLIXD_OPTIONS is named without being assigned (line %1)</source>
+        <translation>提到了 VORLIXD_OPTIONS 却没有给它赋值（第 %1 行）</translation>
+    </message>
+    <message>
+        <source>a quote is never closed (line %1)</source>
+        <translation>有引号没有闭合（第 %1 行）</translation>
+    </message>
+    <message>
+        <source>VORLIXD_OPTIONS is inside the value of another variable (line %1)</source>
+        <translation>VORLIXD_OPTIONS 位于另一个变量的值中（第 %1 行）</translation>
+    </message>
+    <message>
+        <source>%1 is not UTF-8 (line %2)</source>
+        <translation>%1 不是 UTF-8（第 %2 行）</translation>
+    </message>
+    <message>
+        <source>the options are refused (line %1)</source>
+        <translation>选项被拒绝（第 %1 行）</translation>
+    </message>
+    <message>
+        <source>unknown option %1 (line %2)</source>
+        <translation>未知选项 %1（第 %2 行）</translation>
+    </message>
+    <message>
+        <source>%1 needs a value: %2 (line %3)</source>
+        <translation>%1 需要一个值：%2（第 %3 行）</translation>
+    </message>
+    <message>
+        <source>%1 takes %2, not %3 (line %4)</source>
+        <translation>%1 的值应为 %2，而不是 %3（第 %4 行）</translation>
+    </message>
+    <message>
+        <source>%1 or %2</source>
+        <translation>%1 或 %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
     </message>
 </context>
 <context>

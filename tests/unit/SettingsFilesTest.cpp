@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "AdministratorSettings.h"
+#include "ApplySentences.h"
 #include "KeptSettingsFile.h"
 #include "MouseRecord.h"
 
@@ -30,7 +31,7 @@ struct FileCase {
     const char* name;
     std::string text;
     std::optional<MouseSettings> sent;
-    std::wstring said; // the reason in English; empty: nothing is said
+    std::wstring said; // the reason as vorlixd-apply says it; empty: nothing is said
 };
 
 // The administrator's file as people write it for an environment file, and what comes of it.
@@ -74,8 +75,7 @@ TEST(AdministratorFileTest, WhatIsSentAndWhatIsSaid) {
         SCOPED_TRACE(row.name);
         const ReadSettings read = AdministratorSettings::fromText(row.text);
         EXPECT_EQ(read.settings, row.sent);
-        EXPECT_EQ(read.result.sentence, row.said);
-        EXPECT_EQ(read.result.done(), row.said.empty());
+        EXPECT_EQ(read.fault ? ApplySentences::administratorFileIgnored(*read.fault) : L"", row.said);
     }
 }
 
@@ -102,7 +102,7 @@ TEST(KeptSettingsFileTest, SaveRemovesOnlyItsOwnLeftovers) {
             left.insert(name);
         }
     }
-    EXPECT_TRUE(KeptSettingsFile((folder / "kept-settings").string()).save(MouseSettings()).done());
+    EXPECT_TRUE(KeptSettingsFile((folder / "kept-settings").string()).save(MouseSettings()));
     std::set<std::string> found;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         found.insert(entry.path().filename().string());
@@ -118,35 +118,31 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
     ASSERT_NE(mkdtemp(made), nullptr);
     const std::filesystem::path file = std::filesystem::path(made) / "mouse-1-1";
     const MouseRecords records(made);
-    const Mice::Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
+    const Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
     ASSERT_TRUE(records.sent(mouse, std::nullopt, MouseRecord::Sender::PlugIn, Outcome::Done, MouseRecord::now()));
     ASSERT_TRUE(records.sent(mouse, SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed));
-    const std::string written = MouseRecords::text(records.of(mouse));
+    const std::string written = MouseRecords::text(records.of(mouse).record);
     const auto replaced = [&written](const std::string& from, const std::string& to) {
         std::string text = written;
         return text.replace(text.find(from), from.size(), to);
     };
-    // What is put there, and why it is refused: empty when the record is used or simply not about this mouse.
-    const std::vector<std::tuple<const char*, std::function<void()>, std::wstring>> planted = {
-        {"as written", [] {}, L""},
-        {"of an earlier appearance", [&] { std::ofstream(file) << replaced("usbAddress=7", "usbAddress=6"); }, L""},
-        {"cut short", [&] { std::ofstream(file) << written.substr(0, 60); }, L"it is not a record vorlixd writes"},
-        {"a field misnamed", [&] { std::ofstream(file) << replaced("sentAt=", "sentat="); },
-         L"it is not a record vorlixd writes"},
-        {"a time with a sign", [&] { std::ofstream(file) << replaced("sentAt=", "sentAt=+"); },
-         L"it is not a record vorlixd writes"},
-        {"sent by nobody", [&] { std::ofstream(file) << replaced("sentBy=resume", "sentBy="); },
-         L"it is not a record vorlixd writes"},
-        {"an error not of a send", [&] { std::ofstream(file) << replaced("SendFailed", "NotKept"); },
-         L"it is not a record vorlixd writes"},
-        {"settings refused", [&] { std::ofstream(file) << replaced("--speed 2", "--speed 9"); },
-         L"it is not a record vorlixd writes"},
-        {"a trailing blank", [&] { std::ofstream(file) << written + " "; }, L"it is not a record vorlixd writes"},
+    // What is put there, and why it is refused: none when the record is used or simply not about this mouse.
+    using Why = FileFault::Why;
+    const std::optional<Why> none;
+    const std::vector<std::tuple<const char*, std::function<void()>, std::optional<Why>>> planted = {
+        {"as written", [] {}, none},
+        {"of an earlier appearance", [&] { std::ofstream(file) << replaced("usbAddress=7", "usbAddress=6"); }, none},
+        {"cut short", [&] { std::ofstream(file) << written.substr(0, 60); }, Why::NotWritten},
+        {"a field misnamed", [&] { std::ofstream(file) << replaced("sentAt=", "sentat="); }, Why::NotWritten},
+        {"a time with a sign", [&] { std::ofstream(file) << replaced("sentAt=", "sentAt=+"); }, Why::NotWritten},
+        {"sent by nobody", [&] { std::ofstream(file) << replaced("sentBy=resume", "sentBy="); }, Why::NotWritten},
+        {"an error not of a send", [&] { std::ofstream(file) << replaced("SendFailed", "NotKept"); }, Why::NotWritten},
+        {"settings refused", [&] { std::ofstream(file) << replaced("--speed 2", "--speed 9"); }, Why::NotWritten},
+        {"a trailing blank", [&] { std::ofstream(file) << written + " "; }, Why::NotWritten},
         {"too long", [&] { std::ofstream(file) << written + std::string(MouseRecords::LONGEST_FILE, '\n'); },
-         L"it is not a record vorlixd writes"},
-        {"a pipe", [&] { mkfifo(file.c_str(), 0600); }, L"it is not a regular file"},
-        {"a link", [&] { std::filesystem::create_symlink(std::string(made) + "/elsewhere", file); },
-         L"it is not a regular file"},
+         Why::NotWritten},
+        {"a pipe", [&] { mkfifo(file.c_str(), 0600); }, Why::NotRegular},
+        {"a link", [&] { std::filesystem::create_symlink(std::string(made) + "/elsewhere", file); }, Why::NotRegular},
     };
     std::ofstream(std::string(made) + "/elsewhere") << written;
     for (const auto& [name, plant, why] : planted) {
@@ -155,9 +151,9 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
             std::filesystem::remove(file);
             plant();
         }
-        std::wstring said = L"-";
-        const MouseRecord read = records.of(mouse, &said);
-        EXPECT_EQ(said, why);
+        const ReadRecord found = records.of(mouse);
+        const MouseRecord& read = found.record;
+        EXPECT_EQ(found.fault ? std::optional<Why>(found.fault->why) : none, why);
         EXPECT_EQ(read.sent.has_value(), std::string(name) == "as written");
         EXPECT_EQ(read.appearedAt != 0, std::string(name) == "as written");
         EXPECT_EQ(read.usbAddress, "7");

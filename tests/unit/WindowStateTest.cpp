@@ -50,7 +50,7 @@ Event refreshed() {
     return [](Window& window) { window.state.askingService(); };
 }
 // Apply, and the answer to it.
-Event applied(const Result& answer, const QVector<Mouse>& reached = {}) {
+Event applied(const WindowState::Answer& answer, const QVector<Mouse>& reached = {}) {
     return [=](Window& window) {
         EXPECT_EQ(window.state.applyStarted(), window.shown) << "Apply sends what the controls show";
         window.asksAgain = window.state.applyAnswered(answer, reached);
@@ -204,7 +204,7 @@ std::vector<Row> rows() {
          {{"result", "No mouse took the settings."}, {"asks again", "yes"}}},
         // Asking the service again would show "nothing kept" over the settings just sent.
         {"not kept",
-         {listed({M3}), chosen(CHOSEN), applied({Outcome::NotKept, L"状态目录不可写。"})},
+         {listed({M3}), chosen(CHOSEN), applied({Outcome::NotKept, QStringLiteral("状态目录不可写。")})},
          {{"mouse", "Glide M3 (0xC652)"},
           {"result", "The settings were sent, but the service could not keep them: they are lost when the mouse "
                      "goes away."},
@@ -217,10 +217,12 @@ std::vector<Row> rows() {
          {{"mouse", "Glide \\u202eM3 evil\\u202c end (0xC652)\n\\u200f\\u061c\\u2066Glide (0xC652)\n"
                     "Glide\\u2028M3\\u2029 (0xC652, serial number 0042\\x1b[2J)"}}},
         {"administrator's file invalid",
-         {listed({M3}, {}, administrator({std::nullopt, {Outcome::Unreadable, L"unknown option --\x1b[2Jspeed"}}))},
+         {listed({M3}, {},
+                 administrator(
+                     {std::nullopt, FileFault{FileFault::Why::OptionsRefused, 1, {L"--\x1b[2Jspeed", L"2"}, {}}}))},
          {{"administrator", "The administrator's file /etc/default/vorlixd is invalid and ignored: the kept settings "
                             "are sent instead."},
-          {"administrator detail", "Reason, as the journal gives it: unknown option --\\x1b[2Jspeed"}}},
+          {"administrator detail", "Reason: unknown option --\\x1b[2Jspeed (line 1)"}}},
         {"earlier version's settings",
          {listed({M3}, {}, earlierVersion(BusSettings::toMap(EARLIER)))},
          {{"settings", "false true true false 250 4"},

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "CLIException.h"
+#include "FileFault.h"
+#include "HID.h"
+#include "MouseSettings.h"
+#include "PrintableText.h"
+#include "ServiceNames.h"
+#include "Utf8.h"
+
+#include <string>
+
+// What the service says, in its own language, of what the core and the device layer report: the
+// messages of its error replies and its log lines. Sends fail with the device layer's own words,
+// which the first mouse's interface has always given.
+namespace ServiceSentences {
+
+// The message of our error for `outcome`; empty for Done and for what is not a failure of ours.
+inline std::wstring of(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::NoMouse:
+        return HID_NO_MOUSE;
+    case Outcome::CannotOpen:
+        return HID_OPEN_FAILED;
+    case Outcome::SendFailed:
+        return HID_SEND_FAILED;
+    case Outcome::NotKept:
+        return L"鼠标已设置，但无法保存设置。";
+    case Outcome::NotForgotten:
+        return L"无法删除保存的设置。";
+    default:
+        return std::wstring();
+    }
+}
+
+// Why the kept file at `path` is ignored. Options the grammar refuses are said as the command line
+// says them.
+inline std::wstring keptFileIgnored(const FileFault& fault, const std::string& path) {
+    if (fault.why == FileFault::Why::NotRegular) {
+        return L"保存的设置不是普通文件，已拒绝：" + Utf8::printable(path);
+    }
+    if (fault.why == FileFault::Why::OptionsRefused) {
+        try {
+            MouseSettings::fromOptions(fault.options);
+        } catch (const CLIException& e) {
+            return e.getMessage();
+        }
+    }
+    return L"保存的设置无法读取或不完整：" + Utf8::printable(path);
+}
+
+// Why a mouse's record is ignored.
+inline std::wstring recordIgnored(const FileFault& fault) {
+    switch (fault.why) {
+    case FileFault::Why::NotRegular:
+        return L"不是普通文件";
+    case FileFault::Why::CannotRead:
+        return L"无法读取";
+    default:
+        return L"不是 vorlixd 写的记录";
+    }
+}
+
+inline std::wstring notRecorded(const std::string& folder) {
+    return L"无法记录发送的设置：" + Utf8::printable(folder);
+}
+
+} // namespace ServiceSentences

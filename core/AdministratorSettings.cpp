@@ -32,124 +32,171 @@ struct Statement {
     bool quoteOpen = false;
 };
 
-// The file's statements as systemd's reader of environment files takes them. A comment ends at
-// its line end even after a backslash: a comment that swallowed the assignment under it would be
-// a trap. `text` has only '\n' for line ends.
-std::vector<Statement> statements(const std::string& text) {
+// The file's statements as systemd's reader of environment files takes them, one character at a
+// time, each state of the reader a step of its own. A comment ends at its line end even after a
+// backslash: a comment that swallowed the assignment under it would be a trap.
+class StatementReader {
+public:
+    // `text` has only '\n' for line ends.
+    static std::vector<Statement> statements(const std::string& text) {
+        StatementReader reader;
+        for (const char c : text) {
+            reader.take(c);
+        }
+        reader.end();
+        return reader.found;
+    }
+
+private:
     enum class State { BeforeKey, Comment, Key, BeforeValue, Value, Escape, Single, Double, DoubleEscape };
-    std::vector<Statement> found;
-    State state = State::BeforeKey;
-    Statement current;
-    size_t line = 1;
-    size_t trailingBlanks = std::string::npos; // where the unquoted blanks at the value's end begin
-    const auto finish = [&] {
+
+    void take(char c) {
+        if (state != State::BeforeKey && state != State::Comment) {
+            current.text += c;
+        }
+        step(c);
+        line += c == '\n' ? 1 : 0;
+    }
+
+    void step(char c) {
+        switch (state) {
+        case State::BeforeKey:
+            return beforeKey(c);
+        case State::Comment:
+            state = c == '\n' ? State::BeforeKey : State::Comment;
+            return;
+        case State::Key:
+            return key(c);
+        case State::BeforeValue:
+            return beforeValue(c);
+        case State::Value:
+            return value(c);
+        case State::Escape: // a backslash keeps what follows; before a line end it joins the lines
+            return escaped(c);
+        case State::Single:
+            return singleQuoted(c);
+        case State::Double:
+            return doubleQuoted(c);
+        case State::DoubleEscape:
+            return doubleEscaped(c);
+        }
+    }
+
+    void beforeKey(char c) {
+        if (c == '#' || c == ';') {
+            state = State::Comment;
+        } else if (!blank(c) && c != '\n') {
+            current = Statement();
+            current.line = line;
+            current.text = current.key = std::string(1, c);
+            trailingBlanks = std::string::npos;
+            state = State::Key;
+        }
+    }
+
+    void key(char c) {
+        if (c == '\n') {
+            finish();
+        } else if (c == '=') {
+            current.assigns = true;
+            state = State::BeforeValue;
+        } else {
+            current.key += c;
+        }
+    }
+
+    void beforeValue(char c) {
+        if (c == '\n') {
+            finish();
+        } else if (c == '\'') {
+            state = State::Single;
+        } else if (c == '"') {
+            state = State::Double;
+        } else if (c == '\\') {
+            state = State::Escape;
+        } else if (!blank(c)) {
+            current.value += c;
+            state = State::Value;
+        }
+    }
+
+    // Unquoted: blanks at the end are dropped, those within kept.
+    void value(char c) {
+        if (c == '\n') {
+            finish();
+            return;
+        }
+        if (c == '\\') {
+            trailingBlanks = std::string::npos;
+            state = State::Escape;
+            return;
+        }
+        if (!blank(c)) {
+            trailingBlanks = std::string::npos;
+        } else if (trailingBlanks == std::string::npos) {
+            trailingBlanks = current.value.size();
+        }
+        current.value += c;
+    }
+
+    void escaped(char c) {
+        if (c != '\n') {
+            current.value += c;
+        }
+        state = State::Value;
+    }
+
+    void singleQuoted(char c) {
+        if (c == '\'') {
+            state = State::BeforeValue;
+        } else {
+            current.value += c;
+        }
+    }
+
+    void doubleQuoted(char c) {
+        if (c == '"') {
+            state = State::BeforeValue;
+        } else if (c == '\\') {
+            state = State::DoubleEscape;
+        } else {
+            current.value += c;
+        }
+    }
+
+    // As in a shell: only these lose their backslash.
+    void doubleEscaped(char c) {
+        if (c == '"' || c == '\\' || c == '`' || c == '$') {
+            current.value += c;
+        } else if (c != '\n') {
+            current.value += '\\';
+            current.value += c;
+        }
+        state = State::Double;
+    }
+
+    void finish() {
         current.key.erase(current.key.find_last_not_of(" \t") + 1);
         if (trailingBlanks != std::string::npos) {
             current.value.erase(trailingBlanks);
         }
         found.push_back(current);
         state = State::BeforeKey;
-    };
-    for (const char c : text) {
+    }
+
+    void end() {
+        current.quoteOpen = state == State::Single || state == State::Double || state == State::DoubleEscape;
         if (state != State::BeforeKey && state != State::Comment) {
-            current.text += c;
+            finish();
         }
-        switch (state) {
-        case State::BeforeKey:
-            if (c == '#' || c == ';') {
-                state = State::Comment;
-            } else if (!blank(c) && c != '\n') {
-                current = Statement();
-                current.line = line;
-                current.text = current.key = std::string(1, c);
-                trailingBlanks = std::string::npos;
-                state = State::Key;
-            }
-            break;
-        case State::Comment:
-            state = c == '\n' ? State::BeforeKey : State::Comment;
-            break;
-        case State::Key:
-            if (c == '\n') {
-                finish();
-            } else if (c == '=') {
-                current.assigns = true;
-                state = State::BeforeValue;
-            } else {
-                current.key += c;
-            }
-            break;
-        case State::BeforeValue:
-            if (c == '\n') {
-                finish();
-            } else if (c == '\'') {
-                state = State::Single;
-            } else if (c == '"') {
-                state = State::Double;
-            } else if (c == '\\') {
-                state = State::Escape;
-            } else if (!blank(c)) {
-                current.value += c;
-                state = State::Value;
-            }
-            break;
-        case State::Value:
-            if (c == '\n') {
-                finish();
-            } else if (c == '\\') {
-                trailingBlanks = std::string::npos;
-                state = State::Escape;
-            } else {
-                if (!blank(c)) {
-                    trailingBlanks = std::string::npos;
-                } else if (trailingBlanks == std::string::npos) {
-                    trailingBlanks = current.value.size();
-                }
-                current.value += c;
-            }
-            break;
-        case State::Escape: // a backslash keeps what follows; before a line end it joins the lines
-            if (c != '\n') {
-                current.value += c;
-            }
-            state = State::Value;
-            break;
-        case State::Single:
-            if (c == '\'') {
-                state = State::BeforeValue;
-            } else {
-                current.value += c;
-            }
-            break;
-        case State::Double:
-            if (c == '"') {
-                state = State::BeforeValue;
-            } else if (c == '\\') {
-                state = State::DoubleEscape;
-            } else {
-                current.value += c;
-            }
-            break;
-        case State::DoubleEscape: // as in a shell: only these lose their backslash
-            if (c == '"' || c == '\\' || c == '`' || c == '$') {
-                current.value += c;
-            } else if (c != '\n') {
-                current.value += '\\';
-                current.value += c;
-            }
-            state = State::Double;
-            break;
-        }
-        line += c == '\n' ? 1 : 0;
     }
-    if (state == State::Single || state == State::Double || state == State::DoubleEscape) {
-        current.quoteOpen = true;
-    }
-    if (state != State::BeforeKey && state != State::Comment) {
-        finish();
-    }
-    return found;
-}
+
+    State state = State::BeforeKey;
+    Statement current;
+    size_t line = 1;
+    size_t trailingBlanks = std::string::npos; // where the unquoted blanks at the value's end begin
+    std::vector<Statement> found;
+};
 
 // Line ends as DOS, old Macs and everyone else write them, all as '\n', without a byte-order
 // mark, which some editors put first.
@@ -261,7 +308,7 @@ ReadSettings AdministratorSettings::fromText(const std::string& written) {
         return refused(FileFault::Why::TooLarge);
     }
     std::optional<Statement> assignment;
-    for (const Statement& statement : statements(normalised(written))) {
+    for (const Statement& statement : StatementReader::statements(normalised(written))) {
         if (const std::optional<ReadSettings> fault = unreadable(statement)) {
             return *fault;
         }

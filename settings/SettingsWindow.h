@@ -33,7 +33,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <tuple>
 
 // A line that shows as much of its text as fits, cut in the middle; the whole text is its
@@ -79,82 +78,12 @@ public:
     SettingsWindow() {
         setWindowTitle(tr("Mouse Settings"));
         setWindowIcon(QIcon::fromTheme(QStringLiteral("org.vorlix.vorlixd.settings")));
-        // Named, so that tests and accessibility tools can find them. Their text may come from
-        // the mouse or the service, so it is never read as markup.
-        const QVector<QPair<QLabel*, const char*>> lines = {
-            {miceLabel, "mouse"},    {accessLabel, "access"}, {administratorLabel, "administrator"},
-            {sourceLabel, "source"}, {resultLabel, "result"}, {speedStepLabel, "speedStep"}};
-        for (const auto& [label, name] : lines) {
-            label->setObjectName(QLatin1String(name));
-            label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(true);
-        }
-        // Maximised, the window keeps its rows together: the page grows to a readable width,
-        // centred, and the room below the lines stays empty.
-        page->setMaximumWidth(MOST_WIDTH * 3 / 2);
-        auto* pageLayout = new QHBoxLayout(this);
-        pageLayout->setContentsMargins(0, 0, 0, 0);
-        pageLayout->addStretch(1);
-        pageLayout->addWidget(page, 1000);
-        pageLayout->addStretch(1);
+        nameLines();
+        centrePage();
         auto* layout = new QVBoxLayout(page);
-
-        auto* content = new QWidget;
-        auto* contentLayout = new QVBoxLayout(content);
-        contentLayout->setContentsMargins(0, 0, 0, 0);
-        auto* miceBox = new QGroupBox(tr("Mice"));
-        miceLayout = new QVBoxLayout(miceBox);
-        miceLayout->addWidget(miceLabel);
-        contentLayout->addWidget(miceBox);
-        contentLayout->addWidget(accessLabel);
-        contentLayout->addWidget(administratorLabel);
-        auto* settingsBox = new QGroupBox(tr("Sent to every mouse"));
-        settingsBox->setObjectName(QStringLiteral("settings"));
-        auto* settingsForm = new QFormLayout(settingsBox);
-        for (const auto& [name, label, explanation] : presentations()) {
-            addSetting(settingsForm, name, label, explanation);
-        }
-        contentLayout->addWidget(settingsBox);
-        contentLayout->addWidget(sourceLabel);
-        resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        contentLayout->addWidget(resultLabel);
-        contentLayout->addStretch(1); // maximised, the lines stay beside the settings they speak of
-
-        // Everything but the buttons scrolls when the screen is too low for it (twice the scale
-        // on a small screen), so the buttons stay in view; the focus takes the view along, so
-        // every control stays reachable by keyboard.
-        contentArea->setWidget(content);
-        contentArea->setWidgetResizable(true);
-        contentArea->setFrameShape(QFrame::NoFrame);
-        contentArea->setFocusPolicy(Qt::NoFocus); // the controls in it take the focus
-        contentArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        connect(qApp, &QApplication::focusChanged, contentArea, [this](QWidget*, QWidget* now) {
-            if (now && contentArea->isAncestorOf(now)) {
-                contentArea->ensureWidgetVisible(now);
-            }
-        });
-        layout->addWidget(contentArea);
-
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::RestoreDefaults | QDialogButtonBox::Apply, this);
-        applyButton = buttons->button(QDialogButtonBox::Apply);
-        applyButton->setText(tr("&Apply"));
-        applyButton->setDefault(true);
-        defaultsButton = buttons->button(QDialogButtonBox::RestoreDefaults);
-        defaultsButton->setText(tr("&Defaults"));
-        defaultsButton->setAutoDefault(false);
-        connect(applyButton, &QPushButton::clicked, this, &SettingsWindow::apply);
-        connect(defaultsButton, &QPushButton::clicked, this, &SettingsWindow::restoreDefaults);
-        layout->addWidget(buttons);
-
-        auto* refreshAction = new QAction(this);
-        refreshAction->setShortcut(QKeySequence::Refresh);
-        connect(refreshAction, &QAction::triggered, this, &SettingsWindow::refresh);
-        auto* closeAction = new QAction(this);
-        closeAction->setShortcuts(QKeySequence::keyBindings(QKeySequence::Close) +
-                                  QKeySequence::keyBindings(QKeySequence::Quit) + QList<QKeySequence>{Qt::Key_Escape});
-        connect(closeAction, &QAction::triggered, this, &QWidget::close);
-        addActions({refreshAction, closeAction});
-
+        layout->addWidget(scrollingContent());
+        layout->addWidget(buttons());
+        addShortcuts();
         resize(std::min(MOST_WIDTH, screen()->availableGeometry().width()), height());
         showSettings(MouseSettings());
         MouseService::follow(this, SLOT(askService()));
@@ -209,6 +138,98 @@ protected:
     }
 
 private:
+    // Named, so that tests and accessibility tools can find them. Their text may come from the
+    // mouse or the service, so it is never read as markup.
+    void nameLines() {
+        const QVector<QPair<QLabel*, const char*>> lines = {
+            {miceLabel, "mouse"},    {accessLabel, "access"}, {administratorLabel, "administrator"},
+            {sourceLabel, "source"}, {resultLabel, "result"}, {speedStepLabel, "speedStep"}};
+        for (const auto& [label, name] : lines) {
+            label->setObjectName(QLatin1String(name));
+            label->setTextFormat(Qt::PlainText);
+            label->setWordWrap(true);
+        }
+    }
+
+    // Maximised, the window keeps its rows together: the page grows to a readable width,
+    // centred, and the room below the lines stays empty.
+    void centrePage() {
+        page->setMaximumWidth(MOST_WIDTH * 3 / 2);
+        auto* pageLayout = new QHBoxLayout(this);
+        pageLayout->setContentsMargins(0, 0, 0, 0);
+        pageLayout->addStretch(1);
+        pageLayout->addWidget(page, 1000);
+        pageLayout->addStretch(1);
+    }
+
+    // The mice, the lines about them, the settings and the lines about those. Everything but the
+    // buttons scrolls when the screen is too low for it (twice the scale on a small screen), so
+    // the buttons stay in view; the focus takes the view along, so every control stays reachable
+    // by keyboard.
+    QScrollArea* scrollingContent() {
+        auto* content = new QWidget;
+        auto* contentLayout = new QVBoxLayout(content);
+        contentLayout->setContentsMargins(0, 0, 0, 0);
+        auto* miceBox = new QGroupBox(tr("Mice"));
+        miceLayout = new QVBoxLayout(miceBox);
+        miceLayout->addWidget(miceLabel);
+        contentLayout->addWidget(miceBox);
+        contentLayout->addWidget(accessLabel);
+        contentLayout->addWidget(administratorLabel);
+        contentLayout->addWidget(settingsBox());
+        contentLayout->addWidget(sourceLabel);
+        resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        contentLayout->addWidget(resultLabel);
+        contentLayout->addStretch(1); // maximised, the lines stay beside the settings they speak of
+
+        contentArea->setWidget(content);
+        contentArea->setWidgetResizable(true);
+        contentArea->setFrameShape(QFrame::NoFrame);
+        contentArea->setFocusPolicy(Qt::NoFocus); // the controls in it take the focus
+        contentArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        connect(qApp, &QApplication::focusChanged, contentArea, [this](QWidget*, QWidget* now) {
+            if (now && contentArea->isAncestorOf(now)) {
+                contentArea->ensureWidgetVisible(now);
+            }
+        });
+        return contentArea;
+    }
+
+    QGroupBox* settingsBox() {
+        auto* box = new QGroupBox(tr("Sent to every mouse"));
+        box->setObjectName(QStringLiteral("settings"));
+        auto* form = new QFormLayout(box);
+        for (const auto& [name, label, explanation] : presentations()) {
+            addSetting(form, name, label, explanation);
+        }
+        return box;
+    }
+
+    // Apply is the only default button, so Enter applies from the moment the window opens.
+    QDialogButtonBox* buttons() {
+        auto* box = new QDialogButtonBox(QDialogButtonBox::RestoreDefaults | QDialogButtonBox::Apply, this);
+        applyButton = box->button(QDialogButtonBox::Apply);
+        applyButton->setText(tr("&Apply"));
+        applyButton->setDefault(true);
+        defaultsButton = box->button(QDialogButtonBox::RestoreDefaults);
+        defaultsButton->setText(tr("&Defaults"));
+        defaultsButton->setAutoDefault(false);
+        connect(applyButton, &QPushButton::clicked, this, &SettingsWindow::apply);
+        connect(defaultsButton, &QPushButton::clicked, this, &SettingsWindow::restoreDefaults);
+        return box;
+    }
+
+    void addShortcuts() {
+        auto* refreshAction = new QAction(this);
+        refreshAction->setShortcut(QKeySequence::Refresh);
+        connect(refreshAction, &QAction::triggered, this, &SettingsWindow::refresh);
+        auto* closeAction = new QAction(this);
+        closeAction->setShortcuts(QKeySequence::keyBindings(QKeySequence::Close) +
+                                  QKeySequence::keyBindings(QKeySequence::Quit) + QList<QKeySequence>{Qt::Key_Escape});
+        connect(closeAction, &QAction::triggered, this, &QWidget::close);
+        addActions({refreshAction, closeAction});
+    }
+
     // As high as what it shows needs at its width, within the screen: the rest scrolls. It opens
     // at most half as wide as a 1280 pixels wide screen at scale 1, and never beyond the screen.
     // The height follows what there is to show, not every event: a window the person made
@@ -254,55 +275,18 @@ private:
     // The control of the setting `name`, as its kind asks for, with its explanation underneath;
     // a label's mnemonic moves the focus to the control itself.
     void addSetting(QFormLayout* form, const char* name, const QString& label, const QString& explanation) {
-        size_t i = 0;
-        while (std::strcmp(MouseSettings::settings()[i].name, name) != 0) {
-            ++i;
-        }
+        const size_t i = MouseSettings::withName(name).value();
         const Setting& setting = MouseSettings::settings()[i];
-        QWidget* control = nullptr;
-        QWidget* shown = nullptr;
-        switch (setting.kind) {
-        case Setting::Kind::Flag: {
-            auto* box = new QCheckBox(label);
-            connect(box, &QCheckBox::toggled, this, &SettingsWindow::choose);
-            control = box;
-            break;
-        }
-        case Setting::Kind::Rate: {
-            auto* box = new QComboBox;
-            box->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
-            for (const int value : setting.values) {
-                box->addItem(tr("%1 Hz").arg(value), value);
-            }
-            connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
-            control = box;
-            break;
-        }
-        case Setting::Kind::Step: {
-            stepSlider = new QSlider(Qt::Horizontal);
-            stepSlider->setRange(setting.values.front(), setting.values.back());
-            stepSlider->setPageStep(1);
-            stepSlider->setTickInterval(1);
-            stepSlider->setTickPosition(QSlider::TicksBelow);
-            connect(stepSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
-            shown = new QWidget;
-            auto* row = new QHBoxLayout(shown);
-            row->setContentsMargins(0, 0, 0, 0);
-            row->addWidget(new QLabel(QString::number(setting.values.front())));
-            row->addWidget(stepSlider, 1);
-            row->addWidget(new QLabel(QString::number(setting.values.back())));
-            row->addWidget(speedStepLabel);
-            control = stepSlider;
-        }
-        }
-        controls[i] = control;
+        controls[i] = setting.kind == Setting::Kind::Flag   ? checkBox(label)
+                      : setting.kind == Setting::Kind::Rate ? rateBox(setting)
+                                                            : speedSlider(setting);
         auto* text = new QLabel(explanation);
         text->setWordWrap(true);
         text->setFont(smallFont());
-        control->setAccessibleDescription(explanation);
+        controls[i]->setAccessibleDescription(explanation);
         auto* column = new QVBoxLayout;
         column->setSpacing(0);
-        column->addWidget(shown ? shown : control);
+        column->addWidget(controls[i] == stepSlider ? stepRow(setting) : controls[i]);
         column->addWidget(text);
         if (setting.kind == Setting::Kind::Flag) { // the explanation lines up with the check box's text
             text->setIndent(style()->pixelMetric(QStyle::PM_IndicatorWidth) +
@@ -311,9 +295,47 @@ private:
             return;
         }
         auto* caption = new QLabel(label);
-        caption->setBuddy(control);
-        control->setAccessibleName(QString(label).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+        caption->setBuddy(controls[i]);
+        controls[i]->setAccessibleName(QString(label).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
         form->addRow(caption, column);
+    }
+
+    QWidget* checkBox(const QString& label) {
+        auto* box = new QCheckBox(label);
+        connect(box, &QCheckBox::toggled, this, &SettingsWindow::choose);
+        return box;
+    }
+
+    QWidget* rateBox(const Setting& setting) {
+        auto* box = new QComboBox;
+        box->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+        for (const int value : setting.values) {
+            box->addItem(tr("%1 Hz").arg(value), value);
+        }
+        connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SettingsWindow::choose);
+        return box;
+    }
+
+    QWidget* speedSlider(const Setting& setting) {
+        stepSlider = new QSlider(Qt::Horizontal);
+        stepSlider->setRange(setting.values.front(), setting.values.back());
+        stepSlider->setPageStep(1);
+        stepSlider->setTickInterval(1);
+        stepSlider->setTickPosition(QSlider::TicksBelow);
+        connect(stepSlider, &QSlider::valueChanged, this, &SettingsWindow::choose);
+        return stepSlider;
+    }
+
+    // The slider between its lowest and highest step, and the step it is at.
+    QWidget* stepRow(const Setting& setting) {
+        auto* row = new QWidget;
+        auto* rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        rowLayout->addWidget(new QLabel(QString::number(setting.values.front())));
+        rowLayout->addWidget(stepSlider, 1);
+        rowLayout->addWidget(new QLabel(QString::number(setting.values.back())));
+        rowLayout->addWidget(speedStepLabel);
+        return row;
     }
 
 private slots:

@@ -72,6 +72,8 @@ inline std::wstring administratorFileIgnored(const FileFault& fault) {
         return L"VORLIXD_OPTIONS is inside the value of another variable" + line;
     case FileFault::Why::NotUtf8:
         return Utf8::printable(fault.word) + L" is not UTF-8" + line;
+    case FileFault::Why::NulByte:
+        return L"it holds a NUL byte" + line;
     default:
         return unread(fault);
     }

@@ -51,8 +51,9 @@ const int CALLS[] = {
     SCMP_SYS(getpid),
     SCMP_SYS(gettid),
     SCMP_SYS(tgkill),
-    // Recording what each mouse was sent: a new file, synced, renamed over the old one, and the
-    // time it happened.
+    // Recording what each mouse was sent: in the mouse's turn, which a lock on a file beside its
+    // record holds, a new file, synced, renamed over the old one, and the time it happened.
+    SCMP_SYS(flock),
     SCMP_SYS(fchmod),
     SCMP_SYS(fsync),
     SCMP_SYS(rename),

@@ -20,8 +20,12 @@
 #include "PrintableText.h"
 #include "Utf8.h"
 #include "VorlixConfig.h"
+#include "WholeFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,6 +36,9 @@
 #include <vector>
 
 namespace {
+
+// Sent, or nothing to send, but a mouse's record could not be written.
+constexpr int EXIT_CODE_NOT_RECORDED = 2;
 
 // The settings to send, or none; says which and why on the way.
 std::optional<MouseSettings> chooseSettings(const ApplyEnvironment& environment, ApplyLog& log) {
@@ -74,35 +81,56 @@ Outcome sendWithRetries(const Mouse& mouse, const Packet& report, ApplyLog& log)
     }
 }
 
-// Writes what the mouse was sent, or that it got nothing; says so when it could not.
-void record(const ApplyEnvironment& environment, const Mouse& mouse, const std::optional<MouseSettings>& settings,
-            Outcome outcome, std::optional<uint64_t> appearedAt, ApplyLog& log) {
-    if (!environment.records.sent(mouse, settings, environment.sender(), outcome, appearedAt)) {
+// Writes what the mouse was sent in its turn, or that it got nothing; says so when it could not.
+// False when the record is missing.
+bool record(const ApplyEnvironment& environment, const WholeFile::Lock& turn, const Mouse& mouse,
+            const std::optional<MouseSettings>& settings, Outcome outcome, std::optional<uint64_t> appearedAt,
+            ApplyLog& log) {
+    const MouseRecords::Write write = environment.records.sent(turn, mouse, settings, environment.sender(), outcome,
+                                                               appearedAt);
+    if (write != MouseRecords::Write::Done) {
         log.say(L"Could not record in " + Utf8::printable(environment.records.folder()) + L" what " +
-                ApplySentences::identity(mouse) + L" was sent.");
+                ApplySentences::identity(mouse) + L" was sent" +
+                (write == MouseRecords::Write::OlderRemoved ? L", and removed its earlier record."
+                                                            : L", nor remove its earlier record."));
     }
+    return write == MouseRecords::Write::Done;
 }
 
-// Every mouse gets its try: after a resume, one that fails must not cost the rest theirs. Each
-// record is written once its mouse got its settings, which should reach it first.
+// Every mouse gets its try: after a resume, one that fails must not cost the rest theirs. A
+// mouse's turn lasts from before its send until its record is written, so that of two senders at
+// once, the record names the one that sent last; the settings should reach the mouse first.
 int sendToEach(const ApplyEnvironment& environment, const std::vector<Mouse>& mice, const MouseSettings& settings,
                std::optional<uint64_t> appearedAt, ApplyLog& log) {
     const Packet report = settings.toVorlixConfig().serialize();
     bool allSent = true;
+    bool allRecorded = true;
     for (const Mouse& mouse : mice) {
+        const WholeFile::Lock turn = environment.records.turnAt(mouse);
         const Outcome outcome = sendWithRetries(mouse, report, log);
-        record(environment, mouse, settings, outcome, appearedAt, log);
+        allRecorded = record(environment, turn, mouse, settings, outcome, appearedAt, log) && allRecorded;
         allSent = outcome == Outcome::Done && allSent;
     }
-    return allSent ? CLI::EXIT_CODE_SUCCESS : CLI::EXIT_CODE_UNEXPECTED_ERROR;
+    return !allSent ? CLI::EXIT_CODE_UNEXPECTED_ERROR : allRecorded ? CLI::EXIT_CODE_SUCCESS : EXIT_CODE_NOT_RECORDED;
+}
+
+// A mouse that appeared has nothing yet, and a resume reset every mouse.
+int recordNothingSent(const ApplyEnvironment& environment, const std::vector<Mouse>& mice,
+                      std::optional<uint64_t> appearedAt, ApplyLog& log) {
+    bool allRecorded = true;
+    for (const Mouse& mouse : mice) {
+        const WholeFile::Lock turn = environment.records.turnAt(mouse);
+        allRecorded = record(environment, turn, mouse, std::nullopt, Outcome::Done, appearedAt, log) && allRecorded;
+    }
+    return allRecorded ? CLI::EXIT_CODE_SUCCESS : EXIT_CODE_NOT_RECORDED;
 }
 
 void sayUsage(const ApplyEnvironment& environment, ApplyLog& log) {
     log.say(L"Usage: vorlixd-apply [/dev/hidrawN]");
     log.say(L"Sends the settings of " + Utf8::printable(environment.administratorFile) +
             L" while they are valid, else the kept settings, to the supported mouse at that hidraw node, or without "
-            L"one to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse did not take them, 6 a "
-            L"wrong argument.");
+            L"one to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse did not take them, 2 a "
+            L"mouse's record could not be written, 6 a wrong argument.");
 }
 
 // What is wrong with the arguments, if anything: it takes at most one, and no option; empty for
@@ -122,20 +150,33 @@ std::optional<std::wstring> wrongArguments(const std::vector<std::wstring>& argu
     return std::nullopt;
 }
 
-// What is wrong with the node it was given, if anything: udev names an existing hidraw node.
+// What is wrong with the node it was given, if anything: udev names an existing hidraw node. The
+// node is looked at without being opened, since opening a device may start what it does.
 std::optional<std::wstring> notANode(const std::wstring& node) {
     const std::wstring prefix = L"/dev/hidraw";
-    struct stat status {};
     if (node.size() == prefix.size() || node.compare(0, prefix.size(), prefix) != 0 ||
         !std::all_of(node.begin() + prefix.size(), node.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
         return PrintableText::escape(node) + L" is not a hidraw node (/dev/hidrawN).";
     }
-    if (stat(Utf8::encode(node).c_str(), &status) != 0) {
-        const bool missing = errno == ENOENT;
-        return PrintableText::escape(node) + (missing ? L" does not exist." : L" cannot be looked at.");
+    const int path = open(Utf8::encode(node).c_str(), O_PATH | O_CLOEXEC);
+    struct stat status {};
+    const bool looked = path >= 0 && fstat(path, &status) == 0;
+    const int error = errno;
+    if (path >= 0) {
+        close(path);
+    }
+    if (!looked) {
+        return PrintableText::escape(node) + (error == ENOENT ? L" does not exist." : L" cannot be looked at.");
     }
     if (!S_ISCHR(status.st_mode)) {
         return PrintableText::escape(node) + L" is not a hidraw node: it is no character device.";
+    }
+    // The kernel's hidraw device of that name has the node's numbers.
+    const WholeFile::Read numbers = WholeFile::read("/sys/class/hidraw/" + Utf8::encode(node.substr(5)) + "/dev", 32);
+    const std::string expected = std::to_string(major(status.st_rdev)) + ":" + std::to_string(minor(status.st_rdev));
+    if (numbers.status != WholeFile::Read::Status::Read ||
+        numbers.text.substr(0, numbers.text.find('\n')) != expected) {
+        return PrintableText::escape(node) + L" is not a hidraw node: no hidraw device has its numbers.";
     }
     return std::nullopt;
 }
@@ -204,11 +245,8 @@ int main(int argc, char* argv[]) {
     if (settings) {
         return sendToEach(environment, mice, *settings, appearedAt, log);
     }
-    // A mouse that appeared has nothing yet, and a resume reset every mouse.
     if (appeared || environment.sender() == MouseRecord::Sender::Resume) {
-        for (const Mouse& mouse : mice) {
-            record(environment, mouse, std::nullopt, Outcome::Done, appearedAt, log);
-        }
+        return recordNothingSent(environment, mice, appearedAt, log);
     }
     return CLI::EXIT_CODE_SUCCESS;
 }

@@ -244,9 +244,22 @@ ReadSettings refused(FileFault::Why why, size_t line = 0) {
     return {std::nullopt, FileFault{why, line, {}, {}}};
 }
 
+// Where VORLIXD_OPTIONS went into another variable's value as a line or an assignment of its own:
+// at the start of a later line the value carried on to, or followed by '=' on the first.
+size_t assignmentInside(const std::string& text) {
+    const size_t firstLineEnd = std::min(text.find('\n'), text.size());
+    for (size_t at = text.find(VARIABLE, text.find('=')); at != std::string::npos; at = text.find(VARIABLE, at + 1)) {
+        const size_t next = text.find_first_not_of(" \t", at + VARIABLE.size());
+        if (at > firstLineEnd || (next != std::string::npos && text[next] == '=')) {
+            return at;
+        }
+    }
+    return std::string::npos;
+}
+
 // What a statement says about VORLIXD_OPTIONS that cannot be read, if anything: one that names it
 // but that systemd would not take as an assignment (no '=', a key that is no name, a quote left
-// open), or a line naming it that went into another variable's value.
+// open), or an assignment of it that went into another variable's value.
 std::optional<ReadSettings> unreadable(const Statement& statement) {
     const size_t named = statement.text.find(VARIABLE);
     if (named == std::string::npos) {
@@ -262,9 +275,9 @@ std::optional<ReadSettings> unreadable(const Statement& statement) {
     if (!statement.assigns || !isVariableName(name)) {
         return refused(FileFault::Why::NamedNotAssigned, lineOf(named));
     }
-    const size_t later = statement.text.find(VARIABLE, std::min(statement.text.find('\n'), statement.text.size()));
-    if (name != VARIABLE && later != std::string::npos) {
-        return refused(FileFault::Why::InsideOtherValue, lineOf(later));
+    const size_t inside = name != VARIABLE ? assignmentInside(statement.text) : std::string::npos;
+    if (inside != std::string::npos) {
+        return refused(FileFault::Why::InsideOtherValue, lineOf(inside));
     }
     return std::nullopt;
 }
@@ -307,8 +320,13 @@ ReadSettings AdministratorSettings::fromText(const std::string& written) {
     if (written.size() > LONGEST_FILE) {
         return refused(FileFault::Why::TooLarge);
     }
+    // systemd refuses a NUL byte anywhere in an environment file.
+    const std::string text = normalised(written);
+    if (const size_t nul = text.find('\0'); nul != std::string::npos) {
+        return refused(FileFault::Why::NulByte, 1 + std::count(text.begin(), text.begin() + nul, '\n'));
+    }
     std::optional<Statement> assignment;
-    for (const Statement& statement : StatementReader::statements(normalised(written))) {
+    for (const Statement& statement : StatementReader::statements(text)) {
         if (const std::optional<ReadSettings> fault = unreadable(statement)) {
             return *fault;
         }

@@ -18,6 +18,7 @@ struct FileFault {
         QuoteOpen,        // a quote opened on `line` is never closed
         InsideOtherValue, // VORLIXD_OPTIONS on `line` is inside the value of another variable
         NotUtf8,          // `word` is not UTF-8
+        NulByte,          // a NUL byte on `line`, which no environment file may hold
     };
 
     Why why;

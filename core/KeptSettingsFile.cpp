@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <vector>
@@ -79,11 +78,11 @@ ReadSettings KeptSettingsFile::fromLine(const std::string& text) {
 }
 
 bool KeptSettingsFile::save(const MouseSettings& settings) const {
-    return WholeFile::replace(filePath, line(settings), makeFolder);
+    return WholeFile::replace(WholeFile::Lock(filePath, makeFolder), line(settings));
 }
 
 bool KeptSettingsFile::forget() const {
-    return unlink(filePath.c_str()) == 0 || errno == ENOENT;
+    return WholeFile::remove(WholeFile::Lock(filePath, false));
 }
 
 std::string KeptSettingsFile::line(const MouseSettings& settings) {

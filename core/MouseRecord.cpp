@@ -101,8 +101,16 @@ ReadRecord MouseRecords::of(const Mouse& mouse) const {
     return found;
 }
 
-bool MouseRecords::sent(const Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
-                        Outcome outcome, std::optional<uint64_t> appearedAt) const {
+WholeFile::Lock MouseRecords::turnAt(const Mouse& mouse) const {
+    return folderPath.empty() ? WholeFile::Lock() : WholeFile::Lock(pathOf(mouse), makeFolder);
+}
+
+MouseRecords::Write MouseRecords::sent(const WholeFile::Lock& turn, const Mouse& mouse,
+                                       const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
+                                       Outcome outcome, std::optional<uint64_t> appearedAt) const {
+    if (folderPath.empty()) {
+        return Write::Failed;
+    }
     MouseRecord record;
     record.usbAddress = mouse.usbAddress;
     record.appearedAt = appearedAt ? *appearedAt : of(mouse).record.appearedAt;
@@ -112,7 +120,10 @@ bool MouseRecords::sent(const Mouse& mouse, const std::optional<MouseSettings>& 
         record.sentBy = sender;
         record.sendError = outcome;
     }
-    return write(mouse, record);
+    if (WholeFile::replace(turn, text(record))) {
+        return Write::Done;
+    }
+    return WholeFile::remove(turn) ? Write::OlderRemoved : Write::Failed;
 }
 
 std::string MouseRecords::text(const MouseRecord& record) {
@@ -184,8 +195,4 @@ std::string MouseRecords::pathOf(const Mouse& mouse) const {
         },
         '_');
     return folderPath + "/mouse-" + name;
-}
-
-bool MouseRecords::write(const Mouse& mouse, const MouseRecord& record) const {
-    return !folderPath.empty() && WholeFile::replace(pathOf(mouse), text(record), makeFolder);
 }

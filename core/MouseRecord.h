@@ -5,6 +5,7 @@
 #include "Mouse.h"
 #include "MouseSettings.h"
 #include "ServiceNames.h"
+#include "WholeFile.h"
 
 #include <cstdint>
 #include <optional>
@@ -60,12 +61,20 @@ public:
     // The record of this appearance of the mouse.
     ReadRecord of(const Mouse& mouse) const;
 
-    // What `sender` sent the mouse and what came of it; none: it got nothing, as a mouse that
-    // appeared while no settings are kept, or after a resume with none to send. `appearedAt`:
-    // when the mouse appeared, when it has just done so; else the appearance stays as recorded.
-    // False when the record could not be written.
-    bool sent(const Mouse& mouse, const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
-              Outcome outcome, std::optional<uint64_t> appearedAt = std::nullopt) const;
+    // A sender's turn at the mouse, held from before the send until its record is written: of two
+    // senders at once, the one that sent last is the one the record names. The next sender waits.
+    WholeFile::Lock turnAt(const Mouse& mouse) const;
+
+    // What became of a record: written; or not, and then the older one removed, so that it never
+    // stands for a send it does not tell of; or neither.
+    enum class Write { Done, OlderRemoved, Failed };
+
+    // What `sender` sent the mouse in its `turn` and what came of it; none: it got nothing, as a
+    // mouse that appeared while no settings are kept, or after a resume with none to send.
+    // `appearedAt`: when the mouse appeared, when it has just done so; else the appearance stays
+    // as recorded.
+    Write sent(const WholeFile::Lock& turn, const Mouse& mouse, const std::optional<MouseSettings>& settings,
+               MouseRecord::Sender sender, Outcome outcome, std::optional<uint64_t> appearedAt = std::nullopt) const;
 
     // The text of a record, and the record in a text that is exactly such.
     static std::string text(const MouseRecord& record);
@@ -73,7 +82,6 @@ public:
 
 private:
     std::string pathOf(const Mouse& mouse) const;
-    bool write(const Mouse& mouse, const MouseRecord& record) const;
 
     std::string folderPath;
     bool makeFolder;

@@ -3,18 +3,20 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 namespace {
 
 // A replace cut short by a crash or a power cut leaves its new file behind, named as mkstemp
-// names it; the next replace removes those. Nothing else in the folder is touched: only regular
-// files with exactly such a name, and a link is never followed.
+// names it; the next replace, holding the file's lock, removes those. Nothing else in the folder
+// is touched: only regular files with exactly such a name, and a link is never followed.
 void removeLeftovers(const std::string& folder, const std::string& name) {
     DIR* directory = opendir(folder.c_str());
     if (directory == nullptr) {
@@ -87,7 +89,7 @@ std::optional<FileFault> WholeFile::faultOf(Read::Status status) {
     return std::nullopt;
 }
 
-bool WholeFile::replace(const std::string& path, const std::string& text, bool makeFolders) {
+WholeFile::Lock::Lock(const std::string& path, bool makeFolders) : filePath(path) {
     const std::string folder = path.substr(0, path.rfind('/'));
     if (makeFolders) {
         for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
@@ -95,6 +97,32 @@ bool WholeFile::replace(const std::string& path, const std::string& text, bool m
         }
         mkdir(folder.c_str(), 0700);
     }
+    descriptor = open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+    // Another writer's turn ends when it lets go, or when its process ends.
+    while (descriptor >= 0 && flock(descriptor, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(descriptor);
+            descriptor = -1;
+        }
+    }
+}
+
+WholeFile::Lock::Lock(Lock&& other) noexcept : filePath(std::move(other.filePath)), descriptor(other.descriptor) {
+    other.descriptor = -1;
+}
+
+WholeFile::Lock::~Lock() {
+    if (descriptor >= 0) {
+        close(descriptor);
+    }
+}
+
+bool WholeFile::replace(const Lock& lock, const std::string& text) {
+    const std::string& path = lock.path();
+    if (path.empty()) {
+        return false;
+    }
+    const std::string folder = path.substr(0, path.rfind('/'));
     std::string temporary = path + ".XXXXXX";
     const int file = mkstemp(temporary.data());
     if (file < 0) {
@@ -111,6 +139,12 @@ bool WholeFile::replace(const std::string& path, const std::string& text, bool m
         fsync(directory);
         close(directory);
     }
-    removeLeftovers(folder, path.substr(path.rfind('/') + 1));
+    if (lock.held()) {
+        removeLeftovers(folder, path.substr(path.rfind('/') + 1));
+    }
     return true;
+}
+
+bool WholeFile::remove(const Lock& lock) {
+    return !lock.path().empty() && (unlink(lock.path().c_str()) == 0 || errno == ENOENT);
 }

@@ -19,6 +19,7 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QList>
 #include <QSocketNotifier>
@@ -65,13 +66,18 @@ public:
         // without a runtime folder at all nothing is recorded, so there is nothing to watch.
         if (!this->records.folder().empty()) {
             mkdir(this->records.folder().c_str(), 0700);
-            watcher.addPath(QString::fromStdString(this->records.folder()));
-            QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, QOverload<>::of(&QTimer::start));
+            followRecords();
+            QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, [this] {
+                followRecords();
+                settle.start();
+            });
         }
+        // What clients see before any change, so that only a change is announced.
+        announced = listed(false);
     }
 
     QList<QVariantMap> mice() const {
-        const QList<QVariantMap> present = listed();
+        const QList<QVariantMap> present = listed(true);
         std::wcout << L"列出鼠标： " << present.size() << std::endl;
         return present;
     }
@@ -119,16 +125,32 @@ public:
 private:
     static constexpr int SETTLE_MS = 100;
 
-    QList<QVariantMap> listed() const {
+    QList<QVariantMap> listed(bool sayIgnored) const {
         QList<QVariantMap> present;
         for (const Mouse& mouse : Mice::list()) {
-            present << describe(mouse);
+            present << describe(mouse, sayIgnored);
         }
         return present;
     }
 
+    // The records' folder while it is there; while it is not, the folder it would be made in, so
+    // that it is followed again once it is made anew.
+    void followRecords() {
+        const QString folder = QString::fromStdString(records.folder());
+        const QString parent = folder.section(QLatin1Char('/'), 0, -2);
+        const bool there = QFileInfo(folder).isDir();
+        const QString follow = there ? folder : parent;
+        const QString stop = there ? parent : folder;
+        if (watcher.directories().contains(stop)) {
+            watcher.removePath(stop);
+        }
+        if (!watcher.directories().contains(follow)) {
+            watcher.addPath(follow);
+        }
+    }
+
     void announceMice() {
-        const QList<QVariantMap> present = listed();
+        const QList<QVariantMap> present = listed(true);
         if (present != announced) {
             announced = present;
             announce(QStringLiteral("mice"), QVariant::fromValue(present));
@@ -164,12 +186,11 @@ private:
         QList<QVariantMap> reached;
         std::vector<Outcome> outcomes;
         for (const Mouse& mouse : Mice::list()) {
+            const WholeFile::Lock turn = records.turnAt(mouse);
             const Outcome outcome = Mice::send(mouse, report);
             outcomes.push_back(outcome);
-            if (!records.sent(mouse, chosen, MouseRecord::Sender::Service, outcome)) {
-                std::wcout << ServiceSentences::notRecorded(records.folder()) << std::endl;
-            }
-            QVariantMap described = describe(mouse);
+            record(turn, mouse, chosen, outcome);
+            QVariantMap described = describe(mouse, true);
             described.insert(QStringLiteral("error"), errorName(outcome));
             reached << described;
             if (outcome != Outcome::Done) {
@@ -194,11 +215,18 @@ private:
         return call.createReply(QVariant::fromValue(reached));
     }
 
+    void record(const WholeFile::Lock& turn, const Mouse& mouse, const MouseSettings& sent, Outcome outcome) const {
+        const MouseRecords::Write write = records.sent(turn, mouse, sent, MouseRecord::Sender::Service, outcome);
+        if (write != MouseRecords::Write::Done) {
+            std::wcout << ServiceSentences::notRecorded(write, records.folder()) << std::endl;
+        }
+    }
+
     // The mouse and what it was last sent since it appeared. A record that cannot be used is
-    // said in the log and shown as nothing known.
-    QVariantMap describe(const Mouse& mouse) const {
+    // shown as nothing known, and said in the log when `sayIgnored`.
+    QVariantMap describe(const Mouse& mouse, bool sayIgnored) const {
         const ReadRecord read = records.of(mouse);
-        if (read.fault) {
+        if (read.fault && sayIgnored) {
             std::wcout << L"已忽略记录：" << label(mouse) << L" " << ServiceSentences::recordIgnored(*read.fault)
                        << std::endl;
         }
@@ -228,5 +256,5 @@ private:
     std::unique_ptr<QSocketNotifier> notifier;
     QFileSystemWatcher watcher;
     QTimer settle;
-    QList<QVariantMap> announced; // the mice as last announced; none before the first change
+    QList<QVariantMap> announced; // the mice as last announced, or as they were at start-up
 };

@@ -4,6 +4,7 @@
 #include "CLIException.h"
 #include "FileFault.h"
 #include "HID.h"
+#include "MouseRecord.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
 #include "ServiceNames.h"
@@ -62,8 +63,11 @@ inline std::wstring recordIgnored(const FileFault& fault) {
     }
 }
 
-inline std::wstring notRecorded(const std::string& folder) {
-    return L"无法记录发送的设置：" + Utf8::printable(folder);
+// What became of a record that could not be written in `folder`.
+inline std::wstring notRecorded(MouseRecords::Write write, const std::string& folder) {
+    return (write == MouseRecords::Write::OlderRemoved ? L"无法记录发送的设置，已删除旧记录："
+                                                       : L"无法记录发送的设置：") +
+           Utf8::printable(folder);
 }
 
 } // namespace ServiceSentences

@@ -388,6 +388,8 @@ private:
             return tr("VORLIXD_OPTIONS is inside the value of another variable (line %1)").arg(line);
         case FileFault::Why::NotUtf8:
             return tr("%1 is not UTF-8 (line %2)").arg(QString::fromStdWString(Utf8::printable(fault.word)), line);
+        case FileFault::Why::NulByte:
+            return tr("it holds a NUL byte (line %1)").arg(line);
         default:
             return refused(fault.options, line);
         }

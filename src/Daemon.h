@@ -115,6 +115,11 @@ private:
             return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(e.getMessage()));
         }
         const Packet report = settings.serialize();
+        // Discovery's first mouse is the first one listed. Its turn is taken before the send, so
+        // that its record tells of the last send to it.
+        const std::vector<Mouse> present = Mice::list();
+        const MouseRecords records = MouseRecords::forThisUser();
+        const WholeFile::Lock turn = present.empty() ? WholeFile::Lock() : records.turnAt(present.front());
         Outcome outcome = Outcome::CannotOpen;
         std::optional<HIDException> failure;
         try {
@@ -125,21 +130,18 @@ private:
         } catch (const HIDException& e) {
             failure = e;
         }
-        recordFirstMouse(chosen, outcome);
+        if (!present.empty()) {
+            const MouseRecords::Write write = records.sent(turn, present.front(), chosen, MouseRecord::Sender::Service,
+                                                           outcome);
+            if (write != MouseRecords::Write::Done) {
+                std::wcout << ServiceSentences::notRecorded(write, records.folder()) << std::endl;
+            }
+        }
         if (failure) {
             logException(*failure);
             return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(failure->getMessage()));
         }
         return call.createReply();
-    }
-
-    // Discovery's first mouse is the first one listed.
-    static void recordFirstMouse(const MouseSettings& sent, Outcome outcome) {
-        const std::vector<Mouse> present = Mice::list();
-        const MouseRecords records = MouseRecords::forThisUser();
-        if (!present.empty() && !records.sent(present.front(), sent, MouseRecord::Sender::Service, outcome)) {
-            std::wcout << ServiceSentences::notRecorded(records.folder()) << std::endl;
-        }
     }
 };
 

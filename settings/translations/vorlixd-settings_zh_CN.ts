@@ -366,6 +366,10 @@
         <source>, </source>
         <translation>、</translation>
     </message>
+    <message>
+        <source>it holds a NUL byte (line %1)</source>
+        <translation>它含有 NUL 字节（第 %1 行）</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

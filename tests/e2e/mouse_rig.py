@@ -48,11 +48,12 @@ REPORT_DESCRIPTOR = bytes.fromhex(
 
 NO_NODE = "no_node"                        # listed by udev, but opening fails
 STRINGS_UNREADABLE = "strings_unreadable"  # manufacturer and product queries fail
+NOT_HIDRAW = "not_hidraw"                  # its node is a character device of another kind
 SEND_FAILS = "send_fails"                  # every feature report fails with EIO
 SEND_FAILS_ONCE = "send_fails_once"        # the next one fails, then the fault clears
 SHORT_SEND = "short_send"                  # the device takes only 5 of the report's bytes
 NOTHING_TAKEN = "nothing_taken"            # the device takes none of them
-FAULTS = {NO_NODE, STRINGS_UNREADABLE, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND, NOTHING_TAKEN}
+FAULTS = {NO_NODE, NOT_HIDRAW, STRINGS_UNREADABLE, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND, NOTHING_TAKEN}
 BYTES_TAKEN = {SHORT_SEND: 5, NOTHING_TAKEN: 0}
 
 
@@ -210,7 +211,7 @@ class EmulatedMouse:
         if os.path.lexists(node):
             os.unlink(node)
         # A dangling link hides the node without falling through to the real /dev.
-        os.symlink("/nonexistent" if self._fault == NO_NODE else self._pty, node)
+        os.symlink({NO_NODE: "/nonexistent", NOT_HIDRAW: "/dev/null"}.get(self._fault, self._pty), node)
 
         # Without the device-number lookup both string queries fail.
         link = self._devnum_link()

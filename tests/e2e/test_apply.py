@@ -14,7 +14,7 @@ import pytest
 
 from expected import arguments, report_for
 from mice import WIRED_PRO, WIRELESS, Mouse, plug
-from mouse_rig import NO_NODE, NOTHING_TAKEN, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND, STRINGS_UNREADABLE
+from mouse_rig import NO_NODE, NOT_HIDRAW, NOTHING_TAKEN, SEND_FAILS, SEND_FAILS_ONCE, SHORT_SEND, STRINGS_UNREADABLE
 
 KEPT = (False, True, False, True, 250, 4)
 ADMINISTRATOR = (True, False, True, True, 500, 2)  # --speed 2 --frequency 500, the rest at their defaults
@@ -25,7 +25,7 @@ SPEED_REFUSED = "Ignored {defaults}: --speed takes 1, 2, 3, 4 or 5, not 9 (line 
 USAGE = ["Usage: vorlixd-apply [/dev/hidrawN]",
          "Sends the settings of {defaults} while they are valid, else the kept settings, to the supported mouse at "
          "that hidraw node, or without one to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse "
-         "did not take them, 6 a wrong argument."]
+         "did not take them, 2 a mouse's record could not be written, 6 a wrong argument."]
 
 Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name cause recorded earlier",
                   defaults=("defaults", None, None, None))
@@ -85,6 +85,8 @@ CASES = [
          ["/dev/null is not a hidraw node (/dev/hidrawN)."], 6, {}),
     Case("a node that is gone", [Mouse(WIRELESS, fault=NO_NODE)], None, KEPT, 0, ["/dev/hidraw0 does not exist."], 6,
          {}),
+    Case("a character device of another kind", [Mouse(WIRELESS, fault=NOT_HIDRAW)], None, KEPT, 0,
+         ["/dev/hidraw0 is not a hidraw node: no hidraw device has its numbers."], 6, {}),
     Case("--help", [Mouse(WIRELESS)], None, KEPT, ("--help",), USAGE, 6, {}),
     Case("an option", [Mouse(WIRELESS)], None, KEPT, ("-v",), ["Unknown option -v.", *USAGE], 6, {}),
     Case("two nodes", [Mouse(WIRELESS)], None, KEPT, ("/dev/hidraw0",) * 2,

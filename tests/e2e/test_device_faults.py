@@ -126,15 +126,16 @@ def test_names_that_are_not_plain_text_are_answered_and_serving_goes_on(mouse_ri
     assert mouse.reports == [report_for(A)]
 
 
-# A name with control or format characters in it, and how both modes print it: as \xNN or
-# \uNNNN, so that a name can neither drive the terminal nor reorder or forge a line of the
-# log. deviceName and the list of mice answer the name unchanged.
+# A name with control or format characters or unusual spaces in it, and how both modes print it:
+# as \xNN or \uNNNN, so that a name can neither drive the terminal nor reorder or forge a line of
+# the log, nor pass one space for another. deviceName and the list of mice answer the name unchanged.
 PRINTED_NAMES = {
     "escape sequences": ("Glide\x1b[2J\x1b[31m M3", "Glide\\x1b[2J\\x1b[31m M3"),
     "forged line": ("Glide M3\nHID错误: 无法发送功能报文。", "Glide M3\\x0aHID错误: 无法发送功能报文。"),
     "bell, tab, carriage return": ("\aGlide\tM3\r!", "\\x07Glide\\x09M3\\x0d!"),
     "C1 controls, delete": ("Glide\x85\x9b2J\x7f M3", "Glide\\x85\\x9b2J\\x7f M3"),
-    "edges of the control ranges": ("\x1fGlide\x20M3~\x9f\xa0!", "\\x1fGlide M3~\\x9f\xa0!"),
+    "edges of the control ranges": ("\x1fGlide\x20M3~\x9f\xa1!", "\\x1fGlide M3~\\x9f\xa1!"),
+    "spaces other than U+0020": ("Glide\xa0M3\u3000\u2009!", "Glide\\u00a0M3\\u3000\\u2009!"),
     "Chinese unchanged": ("滑翔鼠标 M3 ✦", "滑翔鼠标 M3 ✦"),
     "right-to-left override": ("Glide \u202eM3 evil\u202c end", "Glide \\u202eM3 evil\\u202c end"),
     "marks and isolates": ("\u200f\u061c\u2066Glide\u2069\u200e", "\\u200f\\u061c\\u2066Glide\\u2069\\u200e"),

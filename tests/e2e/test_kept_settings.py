@@ -5,7 +5,9 @@ for the service and for vorlixd-apply alike."""
 
 import json
 import os
+import shutil
 import time
+from pathlib import Path
 
 import pytest
 
@@ -78,7 +80,7 @@ def test_settings_are_kept_only_once_a_mouse_took_them(serve, system_bus, workdi
         interface = MICE if member == "configureAndKeep" else SERVICE
         assert system_bus.configure(values, "gdbus", member=member, interface=interface) == reply
         assert earlier.read() == EARLIER_LINE
-    assert sorted(p.name for p in state.glob("*")) == (["kept-settings"] if kept else [])
+    assert sorted(p.name for p in state.glob("*") if p.suffix != ".lock") == (["kept-settings"] if kept else [])
     assert kept is None or (state / "kept-settings").read_text() == kept
     taken = reply == Reply(None, None) or kept is None
     assert [d.reports for d in devices] == [[report_for(values)] if taken else []] * len(devices)
@@ -181,7 +183,8 @@ def test_forgotten_settings_are_gone(serve, system_bus, workdir):
     for _ in range(2):  # forgetting what is not kept is no failure
         assert system_bus.configure((), "gdbus", member="forgetKeptSettings", interface=MICE) == Reply(None, None)
         assert system_bus.get_property("keptSettings", interface=MICE) == "a{sv} 0"
-    assert [p.name for p in (workdir / "state").iterdir()] == ["elsewhere"]  # the link went, not what it named
+    # The link went, not what it named; the lock of the kept file stays.
+    assert sorted(p.name for p in (workdir / "state").iterdir()) == ["elsewhere", "kept-settings.lock"]
     assert daemon.new_lines() == ["忘记保存的设置", "读取保存的设置： 无"] * 2
 
 
@@ -217,12 +220,15 @@ def test_a_short_send_through_configure_is_recorded_as_not_taken(serve, system_b
 
 
 # A client's proxy follows the mice coming and going, their records and the kept settings from
-# the standard signal, without asking again.
-def test_clients_follow_without_asking(serve, system_bus, mouse_rig):
+# the standard signal, without asking again; also once the records' folder was removed and made
+# anew. Only a change is announced: a file of another name in the records' folder is none.
+def test_clients_follow_without_asking(serve, system_bus, mouse_rig, vorlixd_apply, workdir):
     _, (first,) = serve([Mouse(WIRELESS, serial="A")])
     flags = Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION
     connection = Gio.DBusConnection.new_for_address_sync(system_bus.address, flags, None, None)
     proxy = Gio.DBusProxy.new_sync(connection, Gio.DBusProxyFlags.NONE, None, SERVICE, OBJECT_PATH, MICE, None)
+    announced = []
+    proxy.connect("g-properties-changed", lambda _, changed, __: announced.append(changed.unpack().get("mice")))
 
     def shows(name, condition, timeout=10):
         deadline = time.monotonic() + timeout
@@ -234,12 +240,21 @@ def test_clients_follow_without_asking(serve, system_bus, mouse_rig):
             time.sleep(0.02)
         return False
 
+    (Path(mouse_rig.records) / "unrelated").write_text("")
+    time.sleep(0.5)  # its event alone, before the next
     mouse_rig.add(0x256F, WIRED_PRO, serial="P")
     assert shows("mice", lambda mice: [m["serialNumber"] for m in mice] == ["A", "P"])
+    assert [[m["serialNumber"] for m in mice] for mice in announced if mice] == [["A", "P"]]
     mouse_rig.unplug(first)
     assert shows("mice", lambda mice: [m["serialNumber"] for m in mice] == ["P"])
     keep(system_bus, KEPT)
     assert shows("keptSettings", lambda kept: kept == dict(zip(NAMES, KEPT)))
     assert shows("mice", lambda mice: [m["sentBy"] for m in mice] == ["service"])
+    shutil.rmtree(mouse_rig.records)
+    time.sleep(0.5)  # each change its own event, over before the next
+    os.mkdir(mouse_rig.records)
+    time.sleep(0.5)
+    assert mouse_rig.run([vorlixd_apply], env_extra={"STATE_DIRECTORY": str(workdir / "state")}).returncode == 0
+    assert shows("mice", lambda mice: [m["sentBy"] for m in mice] == ["by-hand"])
     system_bus.configure((), "gdbus", member="forgetKeptSettings", interface=MICE)
     assert shows("keptSettings", lambda kept: kept == {})

@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +22,8 @@
 #include <vector>
 
 namespace {
+
+using Written = MouseRecords::Write;
 
 const MouseSettings SPEED_2 = MouseSettings::fromOptions({L"--speed", L"2"});
 const MouseSettings BOTH = MouseSettings::fromOptions({L"--speed", L"2", L"--frequency", L"500"});
@@ -65,6 +72,14 @@ const std::vector<FileCase> ADMINISTRATOR_FILES = {
      L"--smart-scrolling takes false or true, not \\x1b[2J (line 1)"},
     {"a word not UTF-8", "VORLIXD_OPTIONS=\"--speed 2 --frequency \xff\"\n", std::nullopt,
      L"\\xff is not UTF-8 (line 1)"},
+    {"an assignment inside another variable's value", "OTHER=\"VORLIXD_OPTIONS=--speed 2\"\n", std::nullopt,
+     L"VORLIXD_OPTIONS is inside the value of another variable (line 1)"},
+    {"a NUL byte outside the value", ASSIGNED + std::string("# \0\n", 4), std::nullopt,
+     L"it holds a NUL byte (line 3)"},
+    {"a no-break space, escaped",
+     "VORLIXD_OPTIONS=--speed\xC2\xA0"
+     "2\n",
+     std::nullopt, L"unknown option --speed\\u00a02 (line 1)"},
     {"as large as it may be", padded(AdministratorSettings::LONGEST_FILE, ASSIGNED), SPEED_2, L""},
     {"over the limit", padded(AdministratorSettings::LONGEST_FILE + 1, ASSIGNED), std::nullopt,
      L"it is larger than 64 KiB"},
@@ -89,7 +104,7 @@ TEST(KeptSettingsFileTest, SaveRemovesOnlyItsOwnLeftovers) {
         {"other.Ab12Cd", 'f', true},         {"kept-settings.Ab12Cd", 'f', false}, {"kept-settings.Ab12C", 'f', true},
         {"kept-settings.Ab-2Cd", 'f', true}, {"kept-settings.Lk12Cd", 'l', true},  {"kept-settings.Dir123", 'd', true},
     };
-    std::set<std::string> left = {"kept-settings"};
+    std::set<std::string> left = {"kept-settings", "kept-settings.lock"};
     for (const auto& [name, kind, stays] : planted) {
         if (kind == 'f') {
             std::ofstream(folder / name) << "--speed 2\n";
@@ -119,8 +134,12 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
     const std::filesystem::path file = std::filesystem::path(made) / "mouse-1-1";
     const MouseRecords records(made);
     const Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
-    ASSERT_TRUE(records.sent(mouse, std::nullopt, MouseRecord::Sender::PlugIn, Outcome::Done, MouseRecord::now()));
-    ASSERT_TRUE(records.sent(mouse, SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed));
+    const auto send = [&](const std::optional<MouseSettings>& settings, MouseRecord::Sender sender, Outcome outcome,
+                          std::optional<uint64_t> appearedAt = std::nullopt) {
+        return records.sent(records.turnAt(mouse), mouse, settings, sender, outcome, appearedAt);
+    };
+    ASSERT_EQ(send(std::nullopt, MouseRecord::Sender::PlugIn, Outcome::Done, MouseRecord::now()), Written::Done);
+    ASSERT_EQ(send(SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed), Written::Done);
     const std::string written = MouseRecords::text(records.of(mouse).record);
     const auto replaced = [&written](const std::string& from, const std::string& to) {
         std::string text = written;
@@ -158,6 +177,75 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
         EXPECT_EQ(read.appearedAt != 0, std::string(name) == "as written");
         EXPECT_EQ(read.usbAddress, "7");
     }
+    std::filesystem::remove_all(made);
+}
+
+// Senders at one mouse at once, each in its own process, many rounds: each takes its turn, sends
+// (here: says in a log that it did) and records; every record is written, and the record names
+// the one that sent last.
+TEST(MouseRecordsTest, TheLastSenderIsWhatTheRecordSays) {
+    char made[] = "/tmp/vorlixd-unit-XXXXXX";
+    ASSERT_NE(mkdtemp(made), nullptr);
+    const MouseRecords records(made);
+    const Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
+    const std::string log = std::string(made) + "/sends";
+    for (int round = 0; round < 15; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<pid_t> senders;
+        for (int speed = 1; speed <= 5; ++speed) {
+            const pid_t child = fork();
+            if (child == 0) {
+                const WholeFile::Lock turn = records.turnAt(mouse);
+                std::ofstream(log, std::ios::app) << speed << "\n";
+                const MouseSettings sent = MouseSettings::fromOptions({L"--speed", std::to_wstring(speed)});
+                _exit(records.sent(turn, mouse, sent, MouseRecord::Sender::PlugIn, Outcome::Done) == Written::Done ? 0
+                                                                                                                   : 1);
+            }
+            senders.push_back(child);
+        }
+        for (const pid_t sender : senders) {
+            int status = -1;
+            waitpid(sender, &status, 0);
+            EXPECT_EQ(status, 0) << "a record was lost";
+        }
+        std::ifstream sends(log);
+        std::string last;
+        for (std::string line; std::getline(sends, line);) {
+            last = line;
+        }
+        const std::optional<MouseSettings> recorded = records.of(mouse).record.sent;
+        ASSERT_TRUE(recorded.has_value());
+        EXPECT_EQ((*recorded)[5], std::stoi(last));
+    }
+    std::filesystem::remove_all(made);
+}
+
+// A record that cannot be written (here: the folder refuses a file so large) never leaves the
+// older one to tell of a send it does not tell of.
+TEST(MouseRecordsTest, ARecordNotWrittenLeavesNothingOlder) {
+    char made[] = "/tmp/vorlixd-unit-XXXXXX";
+    ASSERT_NE(mkdtemp(made), nullptr);
+    const MouseRecords records(made);
+    const Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
+    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, SPEED_2, MouseRecord::Sender::Service, Outcome::Done),
+              Written::Done);
+    const pid_t child = fork();
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit tiny{8, 8};
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        const MouseSettings speed4 = MouseSettings::fromOptions({L"--speed", L"4"});
+        _exit(records.sent(records.turnAt(mouse), mouse, speed4, MouseRecord::Sender::PlugIn, Outcome::Done) ==
+                      Written::OlderRemoved
+                  ? 0
+                  : 1);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
+    const ReadRecord found = records.of(mouse);
+    EXPECT_FALSE(found.record.sent.has_value());
+    EXPECT_FALSE(found.fault.has_value());
     std::filesystem::remove_all(made);
 }
 

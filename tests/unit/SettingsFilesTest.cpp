@@ -28,6 +28,7 @@ using Written = MouseRecords::Write;
 const MouseSettings SPEED_2 = MouseSettings::fromOptions({L"--speed", L"2"});
 const MouseSettings BOTH = MouseSettings::fromOptions({L"--speed", L"2", L"--frequency", L"500"});
 const std::string ASSIGNED = "\nVORLIXD_OPTIONS=--speed 2\n";
+const Mouse MOUSE{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
 
 // `size` bytes: comments, then the line.
 std::string padded(size_t size, const std::string& line) {
@@ -133,13 +134,12 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
     ASSERT_NE(mkdtemp(made), nullptr);
     const std::filesystem::path file = std::filesystem::path(made) / "mouse-1-1";
     const MouseRecords records(made);
-    const Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
-    const auto send = [&](const std::optional<MouseSettings>& settings, MouseRecord::Sender sender, Outcome outcome,
-                          std::optional<uint64_t> appearedAt = std::nullopt) {
-        return records.sent(records.turnAt(mouse), mouse, settings, sender, outcome, appearedAt);
-    };
-    ASSERT_EQ(send(std::nullopt, MouseRecord::Sender::PlugIn, Outcome::Done, MouseRecord::now()), Written::Done);
-    ASSERT_EQ(send(SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed), Written::Done);
+    const Mouse& mouse = MOUSE;
+    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, std::nullopt, MouseRecord::Sender::PlugIn, Outcome::Done,
+                           MouseRecord::now()),
+              Written::Done);
+    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed),
+              Written::Done);
     const std::string written = MouseRecords::text(records.of(mouse).record);
     const auto replaced = [&written](const std::string& from, const std::string& to) {
         std::string text = written;
@@ -180,72 +180,54 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
     std::filesystem::remove_all(made);
 }
 
-// Senders at one mouse at once, each in its own process, many rounds: each takes its turn, sends
-// (here: says in a log that it did) and records; every record is written, and the record names
-// the one that sent last.
-TEST(MouseRecordsTest, TheLastSenderIsWhatTheRecordSays) {
-    char made[] = "/tmp/vorlixd-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(made), nullptr);
-    const MouseRecords records(made);
-    const Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
-    const std::string log = std::string(made) + "/sends";
-    for (int round = 0; round < 15; ++round) {
-        SCOPED_TRACE(round);
-        std::vector<pid_t> senders;
-        for (int speed = 1; speed <= 5; ++speed) {
-            const pid_t child = fork();
-            if (child == 0) {
-                const WholeFile::Lock turn = records.turnAt(mouse);
-                std::ofstream(log, std::ios::app) << speed << "\n";
-                const MouseSettings sent = MouseSettings::fromOptions({L"--speed", std::to_wstring(speed)});
-                _exit(records.sent(turn, mouse, sent, MouseRecord::Sender::PlugIn, Outcome::Done) == Written::Done ? 0
-                                                                                                                   : 1);
-            }
-            senders.push_back(child);
-        }
-        for (const pid_t sender : senders) {
-            int status = -1;
-            waitpid(sender, &status, 0);
-            EXPECT_EQ(status, 0) << "a record was lost";
-        }
-        std::ifstream sends(log);
-        std::string last;
-        for (std::string line; std::getline(sends, line);) {
-            last = line;
-        }
-        const std::optional<MouseSettings> recorded = records.of(mouse).record.sent;
-        ASSERT_TRUE(recorded.has_value());
-        EXPECT_EQ((*recorded)[5], std::stoi(last));
-    }
-    std::filesystem::remove_all(made);
-}
-
-// A record that cannot be written (here: the folder refuses a file so large) never leaves the
-// older one to tell of a send it does not tell of.
-TEST(MouseRecordsTest, ARecordNotWrittenLeavesNothingOlder) {
-    char made[] = "/tmp/vorlixd-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(made), nullptr);
-    const MouseRecords records(made);
-    const Mouse mouse{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
-    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, SPEED_2, MouseRecord::Sender::Service, Outcome::Done),
-              Written::Done);
+// A sender in a process of its own: takes its turn at the mouse, says in `log` that it sent
+// `speed`, records it; its exit status is 0 when the record came out as `expected`. `largest`
+// caps the files it may write, as a full folder would.
+pid_t sender(const MouseRecords& records, const std::string& log, int speed, Written expected,
+             rlim_t largest = RLIM_INFINITY) {
     const pid_t child = fork();
     if (child == 0) {
+        const rlimit limit{largest, largest};
         signal(SIGXFSZ, SIG_IGN);
-        const rlimit tiny{8, 8};
-        setrlimit(RLIMIT_FSIZE, &tiny);
-        const MouseSettings speed4 = MouseSettings::fromOptions({L"--speed", L"4"});
-        _exit(records.sent(records.turnAt(mouse), mouse, speed4, MouseRecord::Sender::PlugIn, Outcome::Done) ==
-                      Written::OlderRemoved
-                  ? 0
-                  : 1);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const WholeFile::Lock turn = records.turnAt(MOUSE);
+        std::ofstream(log, std::ios::app) << speed;
+        const MouseSettings sent = MouseSettings::fromOptions({L"--speed", std::to_wstring(speed)});
+        _exit(records.sent(turn, MOUSE, sent, MouseRecord::Sender::PlugIn, Outcome::Done) == expected ? 0 : 1);
     }
+    return child;
+}
+
+bool succeeded(pid_t child) {
     int status = -1;
-    waitpid(child, &status, 0);
-    EXPECT_EQ(status, 0);
-    const ReadRecord found = records.of(mouse);
-    EXPECT_FALSE(found.record.sent.has_value());
-    EXPECT_FALSE(found.fault.has_value());
+    return waitpid(child, &status, 0) == child && status == 0;
+}
+
+// Five senders at one mouse at once, fifteen rounds: no record is lost, and it names the one that
+// sent last. A record that cannot be written leaves no older one to tell of a send it does not.
+TEST(MouseRecordsTest, TheRecordTellsOfTheLastSendOrOfNothing) {
+    char made[] = "/tmp/vorlixd-unit-XXXXXX";
+    ASSERT_NE(mkdtemp(made), nullptr);
+    const MouseRecords records(made);
+    const std::string log = std::string(made) + "/sends";
+    const auto speedRecorded = [&records] {
+        const auto sent = records.of(MOUSE).record.sent;
+        return sent ? (*sent)[5] : 0;
+    };
+    for (int round = 0; round < 15; ++round) {
+        std::vector<pid_t> senders;
+        for (int speed = 1; speed <= 5; ++speed) {
+            senders.push_back(sender(records, log, speed, Written::Done));
+        }
+        for (const pid_t each : senders) {
+            EXPECT_TRUE(succeeded(each)) << "a record was lost in round " << round;
+        }
+        std::ifstream sends(log);
+        const std::string sent((std::istreambuf_iterator<char>(sends)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(speedRecorded(), sent.back() - '0') << "round " << round;
+    }
+    EXPECT_TRUE(succeeded(sender(records, log, 4, Written::OlderRemoved, 8)));
+    EXPECT_EQ(speedRecorded(), 0);
     std::filesystem::remove_all(made);
 }
 

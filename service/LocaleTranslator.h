@@ -11,6 +11,6 @@ public:
     LocaleTranslator() {
         // Without a translation for the locale the texts stay in English, so a failed load is no error.
         static_cast<void>(
-            load(QLocale(), QStringLiteral("vorlixd-settings"), QStringLiteral("_"), QStringLiteral(":/translations")));
+            load(QLocale(), QStringLiteral("vorlixd"), QStringLiteral("_"), QStringLiteral(":/translations")));
     }
 };

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "BusSettings.h"
+#include "ClientSentences.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
 #include "FileFault.h"
-#include "PrintableText.h"
 #include "SavedSettings.h"
 #include "Utf8.h"
 
@@ -170,7 +170,9 @@ public:
         QVector<MouseRow> rows;
         if (miceLine().isEmpty()) {
             for (const Mouse& mouse : mice) {
-                rows.append({describe(mouse), lastSent(mouse, now)});
+                rows.append({ClientSentences::identity(mouse),
+                             ClientSentences::lastSent(mouse, now, kept, saved.administrator.settings,
+                                                       applyEnabled() ? tr("Apply to try again.") : QString())});
             }
         }
         return rows;
@@ -246,7 +248,7 @@ public:
             return QString();
         }
         if (result->outcome != Outcome::Done) {
-            return failureLine(result->outcome);
+            return ClientSentences::failureLine(result->outcome);
         }
         // Which mouse did not take them, each mouse's row says.
         return everyMouseTookThem ? tr("The settings were applied and kept.")
@@ -264,32 +266,6 @@ public:
         return result && !result->words.isEmpty() ? tr("Details: %1").arg(result->words) : QString();
     }
 
-    static QString failureLine(Outcome outcome) {
-        switch (outcome) {
-        case Outcome::NoMouse:
-            return tr("No supported mouse was found: nothing was sent.");
-        case Outcome::CannotOpen:
-            return tr("No mouse could be opened: nothing was sent.");
-        case Outcome::SendFailed:
-            return tr("No mouse took the settings.");
-        case Outcome::NotKept:
-            return tr("The settings were sent, but the service could not keep them: they are lost when the "
-                      "mouse goes away.");
-        case Outcome::InvalidValue:
-            return tr("The service refused these settings: nothing was sent.");
-        case Outcome::NotAllowed:
-            return tr("You may not change the mouse settings: nothing was sent.");
-        case Outcome::NoAnswer:
-            return tr("The service did not answer: the mouse may or may not have the settings.");
-        case Outcome::ServiceMissing:
-            return tr("The mouse service is not installed or not reachable: nothing was sent.");
-        case Outcome::NoBus:
-            return tr("The system bus cannot be reached: nothing was sent.");
-        default:
-            return tr("The service did not take the settings.");
-        }
-    }
-
 private:
     // `savedNow`, except where `chosen` differs from what was saved before.
     static MouseSettings withChanges(const MouseSettings& savedNow, const MouseSettings& before,
@@ -301,70 +277,6 @@ private:
             }
         }
         return shown;
-    }
-
-    // A mouse as a person tells it from another of the same kind. Its name and serial number
-    // are the mouse's to choose: control characters are shown, not obeyed.
-    static QString describe(const Mouse& mouse) {
-        const QString name = mouse.name.isEmpty() ? tr("A supported mouse without a name") : printable(mouse.name);
-        const QString productId = QStringLiteral("0x") + QString::number(mouse.productId, 16).toUpper();
-        return mouse.serialNumber.isEmpty()
-                   ? tr("%1 (%2)").arg(name, productId)
-                   : tr("%1 (%2, serial number %3)").arg(name, productId, printable(mouse.serialNumber));
-    }
-
-    // What vorlixd last sent this mouse since it appeared, when, why, and whether it took them.
-    // Only what was recorded for this mouse is said: a mouse nobody saw appear may have anything.
-    QString lastSent(const Mouse& mouse, const QDateTime& now) const {
-        if (mouse.sent.isEmpty()) {
-            if (mouse.appearedAt == 0) {
-                return tr("Not seen by vorlixd since it was plugged in.");
-            }
-            const QString at = when(mouse.appearedAt, now);
-            return kept || saved.administrator.settings
-                       ? tr("Nothing sent since it was plugged in at %1.").arg(at)
-                       : tr("Nothing sent since it was plugged in at %1: no settings are kept.").arg(at);
-        }
-        const QString which = whichSettings(mouse.sent);
-        const QString why = mouse.sentBy == MouseRecord::Sender::PlugIn    ? tr("when plugged in")
-                            : mouse.sentBy == MouseRecord::Sender::Resume  ? tr("after resume")
-                            : mouse.sentBy == MouseRecord::Sender::ByHand  ? tr("when sent by hand")
-                            : mouse.sentBy == MouseRecord::Sender::Service ? tr("through the service")
-                                                                           : tr("when vorlixd sent them");
-        const QString at = when(mouse.sentAt, now);
-        if (mouse.sendError == Outcome::Done) {
-            return tr("Took %1 %2, %3.").arg(which, why, at);
-        }
-        const QString reason = mouse.sendError == Outcome::CannotOpen   ? tr("it could not be opened")
-                               : mouse.sendError == Outcome::SendFailed ? tr("it did not take the report")
-                                                                        : tr("the send failed");
-        return applyEnabled() ? tr("Did not take %1 %2, %3: %4. Apply to try again.").arg(which, why, at, reason)
-                              : tr("Did not take %1 %2, %3: %4.").arg(which, why, at, reason);
-    }
-
-    // Named for where they come from only when they are exactly those; a record that cannot be
-    // read is never taken for them.
-    QString whichSettings(const QVariantMap& sent) const {
-        QStringList unreadable;
-        const MouseSettings settings = BusSettings::fromMap(sent, unreadable);
-        if (unreadable.isEmpty() && kept == settings) {
-            return tr("the kept settings");
-        }
-        if (unreadable.isEmpty() && saved.administrator.settings == settings) {
-            return tr("the administrator's settings");
-        }
-        return tr("other settings");
-    }
-
-    // Local time; the date too unless it is today.
-    static QString when(quint64 microseconds, const QDateTime& now) {
-        const QDateTime at = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(microseconds / 1000));
-        return at.toString(at.date() == now.toLocalTime().date() ? QStringLiteral("HH:mm")
-                                                                 : QStringLiteral("yyyy-MM-dd HH:mm"));
-    }
-
-    static QString printable(const QString& text) {
-        return QString::fromStdWString(PrintableText::escape(text.toStdWString()));
     }
 
     void clearResult() { result.reset(); }
@@ -402,7 +314,7 @@ private:
             return tr("the options are refused (line %1)").arg(line);
         }
         const Setting& setting = MouseSettings::settings()[refusal->setting];
-        const QString word = printable(QString::fromStdWString(refusal->word));
+        const QString word = ClientSentences::printable(QString::fromStdWString(refusal->word));
         const QString option = QString::fromStdWString(setting.option);
         switch (refusal->why) {
         case OptionRefusal::Why::UnknownOption:

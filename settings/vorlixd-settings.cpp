@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "AdministratorSettings.h"
 #include "BusSettings.h"
+#include "ClientSentences.h"
 #include "LocaleTranslator.h"
 #include "MouseService.h"
 #include "MouseSettings.h"
@@ -23,7 +24,7 @@ void sent(const MouseService::Answer& answer) {
     if (answer.outcome == Outcome::Done) {
         finish(QCoreApplication::translate("main", "The saved mouse settings were applied."), 0);
     } else {
-        finish(WindowState::failureLine(answer.outcome), 1);
+        finish(ClientSentences::failureLine(answer.outcome), 1);
     }
 }
 
@@ -42,7 +43,7 @@ int applySavedSettings(QCoreApplication& application) {
     MouseService::ask(
         QCoreApplication::instance(), [](const MouseService::Answer& answer, const MouseService::Reading& reading) {
             if (answer.outcome != Outcome::Done) {
-                finish(WindowState::failureLine(answer.outcome), 1);
+                finish(ClientSentences::failureLine(answer.outcome), 1);
                 return;
             }
             if (!reading.kept.isEmpty()) {
@@ -62,7 +63,7 @@ int applySavedSettings(QCoreApplication& application) {
                            .arg(unreadable.join(QStringLiteral(", "))),
                        1);
             } else if (reading.mice.isEmpty()) { // only the service's own interface names this failure
-                finish(WindowState::failureLine(Outcome::NoMouse), 1);
+                finish(ClientSentences::failureLine(Outcome::NoMouse), 1);
             } else {
                 MouseService::applyToFirstMouse(settings, QCoreApplication::instance(), sent);
             }

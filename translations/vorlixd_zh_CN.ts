@@ -2,6 +2,125 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>ClientSentences</name>
+    <message>
+        <source>A supported mouse without a name</source>
+        <translation>一只没有名称的受支持鼠标</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>%1 (%2, serial number %3)</source>
+        <translation>%1 (%2, 序列号 %3)</translation>
+    </message>
+    <message>
+        <source>Not seen by vorlixd since it was plugged in.</source>
+        <translation>vorlixd 没有看到此鼠标插入。</translation>
+    </message>
+    <message>
+        <source>Nothing sent since it was plugged in at %1.</source>
+        <translation>自 %1 插入以来未发送任何设置。</translation>
+    </message>
+    <message>
+        <source>Nothing sent since it was plugged in at %1: no settings are kept.</source>
+        <translation>自 %1 插入以来未发送任何设置：没有保存任何设置。</translation>
+    </message>
+    <message>
+        <source>when plugged in</source>
+        <translation>插入时</translation>
+    </message>
+    <message>
+        <source>after resume</source>
+        <translation>唤醒后</translation>
+    </message>
+    <message>
+        <source>when sent by hand</source>
+        <translation>手动发送时</translation>
+    </message>
+    <message>
+        <source>through the service</source>
+        <translation>通过服务</translation>
+    </message>
+    <message>
+        <source>when vorlixd sent them</source>
+        <translation>vorlixd 发送时</translation>
+    </message>
+    <message>
+        <source>Took %1 %2, %3.</source>
+        <translation>%3 %2接受了%1。</translation>
+    </message>
+    <message>
+        <source>it could not be opened</source>
+        <translation>无法打开鼠标</translation>
+    </message>
+    <message>
+        <source>it did not take the report</source>
+        <translation>鼠标没有接受报告</translation>
+    </message>
+    <message>
+        <source>the send failed</source>
+        <translation>发送失败</translation>
+    </message>
+    <message>
+        <source>Did not take %1 %2, %3: %4.</source>
+        <translation>%3 %2没有接受%1：%4。</translation>
+    </message>
+    <message>
+        <source>No supported mouse was found: nothing was sent.</source>
+        <translation>没有找到受支持的鼠标：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>No mouse could be opened: nothing was sent.</source>
+        <translation>无法打开任何鼠标：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>No mouse took the settings.</source>
+        <translation>没有鼠标接受这些设置。</translation>
+    </message>
+    <message>
+        <source>The settings were sent, but the service could not keep them: they are lost when the mouse goes away.</source>
+        <translation>设置已发送，但服务无法保存它们：鼠标拔出后它们就会丢失。</translation>
+    </message>
+    <message>
+        <source>The service refused these settings: nothing was sent.</source>
+        <translation>服务拒绝了这些设置：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>You may not change the mouse settings: nothing was sent.</source>
+        <translation>您无权更改鼠标设置：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The service did not answer: the mouse may or may not have the settings.</source>
+        <translation>服务没有应答：鼠标可能已经收到这些设置，也可能没有。</translation>
+    </message>
+    <message>
+        <source>The mouse service is not installed or not reachable: nothing was sent.</source>
+        <translation>鼠标服务未安装或无法连接：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The system bus cannot be reached: nothing was sent.</source>
+        <translation>无法连接系统总线：未发送任何内容。</translation>
+    </message>
+    <message>
+        <source>The service did not take the settings.</source>
+        <translation>服务没有接受这些设置。</translation>
+    </message>
+    <message>
+        <source>the kept settings</source>
+        <translation>保存的设置</translation>
+    </message>
+    <message>
+        <source>the administrator&apos;s settings</source>
+        <translation>管理员的设置</translation>
+    </message>
+    <message>
+        <source>other settings</source>
+        <translation>其他设置</translation>
+    </message>
+</context>
+<context>
     <name>SettingsWindow</name>
     <message>
         <source>Mouse Settings</source>
@@ -103,10 +222,6 @@
         <translation>没有找到受支持的鼠标。</translation>
     </message>
     <message>
-        <source>A supported mouse without a name</source>
-        <translation>一只没有名称的受支持鼠标</translation>
-    </message>
-    <message>
         <source>You will be asked for a password when you apply.</source>
         <translation>应用时会要求您输入密码。</translation>
     </message>
@@ -159,30 +274,6 @@
         <translation>设置已应用并保存。</translation>
     </message>
     <message>
-        <source>No supported mouse was found: nothing was sent.</source>
-        <translation>没有找到受支持的鼠标：未发送任何内容。</translation>
-    </message>
-    <message>
-        <source>The settings were sent, but the service could not keep them: they are lost when the mouse goes away.</source>
-        <translation>设置已发送，但服务无法保存它们：鼠标拔出后它们就会丢失。</translation>
-    </message>
-    <message>
-        <source>You may not change the mouse settings: nothing was sent.</source>
-        <translation>您无权更改鼠标设置：未发送任何内容。</translation>
-    </message>
-    <message>
-        <source>The service did not answer: the mouse may or may not have the settings.</source>
-        <translation>服务没有应答：鼠标可能已经收到这些设置，也可能没有。</translation>
-    </message>
-    <message>
-        <source>The mouse service is not installed or not reachable: nothing was sent.</source>
-        <translation>鼠标服务未安装或无法连接：未发送任何内容。</translation>
-    </message>
-    <message>
-        <source>The service did not take the settings.</source>
-        <translation>服务没有接受这些设置。</translation>
-    </message>
-    <message>
         <source>The administrator&apos;s settings in %1 are sent whenever a mouse comes back, in place of the settings kept here.</source>
         <translation>每当有鼠标重新出现时，发送的是管理员在 %1 中的设置，而不是这里保存的设置。</translation>
     </message>
@@ -191,32 +282,8 @@
         <translation>设置已保存，但并非每只鼠标都接受了它们。</translation>
     </message>
     <message>
-        <source>No mouse could be opened: nothing was sent.</source>
-        <translation>无法打开任何鼠标：未发送任何内容。</translation>
-    </message>
-    <message>
-        <source>No mouse took the settings.</source>
-        <translation>没有鼠标接受这些设置。</translation>
-    </message>
-    <message>
-        <source>The service refused these settings: nothing was sent.</source>
-        <translation>服务拒绝了这些设置：未发送任何内容。</translation>
-    </message>
-    <message>
-        <source>%1 (%2)</source>
-        <translation>%1 (%2)</translation>
-    </message>
-    <message>
-        <source>%1 (%2, serial number %3)</source>
-        <translation>%1 (%2, 序列号 %3)</translation>
-    </message>
-    <message>
         <source>The system bus cannot be reached, so the mouse service cannot be asked.</source>
         <translation>无法连接系统总线，因此无法询问鼠标服务。</translation>
-    </message>
-    <message>
-        <source>The system bus cannot be reached: nothing was sent.</source>
-        <translation>无法连接系统总线：未发送任何内容。</translation>
     </message>
     <message>
         <source>Showing the defaults; they are not sent yet.</source>
@@ -241,74 +308,6 @@
     <message>
         <source>Whether the service kept the settings shown is unknown: press F5 to see what it keeps.</source>
         <translation>不知道服务是否保存了所显示的设置：按 F5 即可查看它保存的设置。</translation>
-    </message>
-    <message>
-        <source>Not seen by vorlixd since it was plugged in.</source>
-        <translation>vorlixd 没有看到此鼠标插入。</translation>
-    </message>
-    <message>
-        <source>Nothing sent since it was plugged in at %1.</source>
-        <translation>自 %1 插入以来未发送任何设置。</translation>
-    </message>
-    <message>
-        <source>Nothing sent since it was plugged in at %1: no settings are kept.</source>
-        <translation>自 %1 插入以来未发送任何设置：没有保存任何设置。</translation>
-    </message>
-    <message>
-        <source>when plugged in</source>
-        <translation>插入时</translation>
-    </message>
-    <message>
-        <source>after resume</source>
-        <translation>唤醒后</translation>
-    </message>
-    <message>
-        <source>when sent by hand</source>
-        <translation>手动发送时</translation>
-    </message>
-    <message>
-        <source>through the service</source>
-        <translation>通过服务</translation>
-    </message>
-    <message>
-        <source>when vorlixd sent them</source>
-        <translation>vorlixd 发送时</translation>
-    </message>
-    <message>
-        <source>Took %1 %2, %3.</source>
-        <translation>%3 %2接受了%1。</translation>
-    </message>
-    <message>
-        <source>it could not be opened</source>
-        <translation>无法打开鼠标</translation>
-    </message>
-    <message>
-        <source>it did not take the report</source>
-        <translation>鼠标没有接受报告</translation>
-    </message>
-    <message>
-        <source>the send failed</source>
-        <translation>发送失败</translation>
-    </message>
-    <message>
-        <source>Did not take %1 %2, %3: %4. Apply to try again.</source>
-        <translation>%3 %2没有接受%1：%4。按“应用”即可重试。</translation>
-    </message>
-    <message>
-        <source>Did not take %1 %2, %3: %4.</source>
-        <translation>%3 %2没有接受%1：%4。</translation>
-    </message>
-    <message>
-        <source>the kept settings</source>
-        <translation>保存的设置</translation>
-    </message>
-    <message>
-        <source>the administrator&apos;s settings</source>
-        <translation>管理员的设置</translation>
-    </message>
-    <message>
-        <source>other settings</source>
-        <translation>其他设置</translation>
     </message>
     <message>
         <source>Reason: %1</source>
@@ -369,6 +368,10 @@
     <message>
         <source>it holds a NUL byte (line %1)</source>
         <translation>它含有 NUL 字节（第 %1 行）</translation>
+    </message>
+    <message>
+        <source>Apply to try again.</source>
+        <translation>按“应用”即可重试。</translation>
     </message>
 </context>
 <context>

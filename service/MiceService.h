@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "AdministratorSettings.h"
 #include "BusSettings.h"
 #include "CLIException.h"
 #include "DeviceText.h"
@@ -94,6 +95,13 @@ public:
             return QVariantMap();
         }
         std::wcout << (read.settings ? read.settings->toOptionLine() : std::wstring(L"无")) << std::endl;
+        return read.settings ? BusSettings::toMap(*read.settings) : QVariantMap();
+    }
+
+    // What the administrator's file sets, as vorlixd-apply reads it; empty when it sets nothing
+    // that would be sent. Why it is ignored is vorlixd-apply's to say.
+    QVariantMap administratorSettings() const {
+        const ReadSettings read = AdministratorSettings::read(AdministratorSettings::filePath());
         return read.settings ? BusSettings::toMap(*read.settings) : QVariantMap();
     }
 

@@ -58,12 +58,15 @@ public:
         MouseRecord::Sender sentBy = MouseRecord::Sender::None;
         Outcome sendError = Outcome::Done;
         quint64 appearedAt = 0;
+        QVariantMap entry; // all of it, by the bus's own keys, for clients that hand it on
     };
 
-    // What the service knows, read in one call.
+    // What the service knows, read in one call: the mice, the settings it keeps, and those of the
+    // administrator's file, which win over them; each by name, empty when there are none.
     struct Reading {
         QVector<Mouse> mice;
         QVariantMap kept;
+        QVariantMap administrator;
     };
 
     using Permission = PolkitAuthority::Permission;
@@ -90,6 +93,8 @@ public:
                 const auto properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
                 reading.mice = miceIn(properties.value(QStringLiteral("mice")));
                 reading.kept = qdbus_cast<QVariantMap>(properties.value(QStringLiteral("keptSettings")));
+                reading.administrator = qdbus_cast<QVariantMap>(
+                    properties.value(QStringLiteral("administratorSettings")));
             }
             answered(answer, reading);
         });
@@ -108,6 +113,14 @@ public:
             const Answer answer = answerTo(reply);
             answered(answer, answer.outcome == Outcome::Done ? miceIn(reply.arguments().value(0)) : QVector<Mouse>());
         });
+    }
+
+    // Keeps no settings any more.
+    static void forget(bool askPassword, QObject* context, const std::function<void(const Answer&)>& answered) {
+        QDBusMessage call = QDBusMessage::createMethodCall(SERVICE, PATH, MICE_INTERFACE,
+                                                           QStringLiteral("forgetKeptSettings"));
+        call.setInteractiveAuthorizationAllowed(askPassword);
+        send(call, context, [answered](const QDBusMessage& reply) { answered(answerTo(reply)); });
     }
 
     // Sends the settings to the first mouse only, through the interface every client of the
@@ -222,7 +235,9 @@ private:
     // take the settings. What a service without a record leaves out counts as never sent or seen.
     static QVector<Mouse> miceIn(const QVariant& listed) {
         QVector<Mouse> mice;
-        for (const QVariantMap& mouse : qdbus_cast<QList<QVariantMap>>(listed)) {
+        for (QVariantMap mouse : qdbus_cast<QList<QVariantMap>>(listed)) {
+            mouse.insert(QStringLiteral("sentSettings"),
+                         qdbus_cast<QVariantMap>(mouse.value(QStringLiteral("sentSettings"))));
             const auto outcome = [&mouse](const char* key) {
                 const QString error = mouse.value(QLatin1String(key)).toString();
                 return error.isEmpty() ? Outcome::Done : failure(error);
@@ -231,10 +246,10 @@ private:
                          mouse.value(QStringLiteral("productId")).toUInt(),
                          mouse.value(QStringLiteral("productName")).toString(),
                          mouse.value(QStringLiteral("serialNumber")).toString(), outcome("error"),
-                         qdbus_cast<QVariantMap>(mouse.value(QStringLiteral("sentSettings"))),
+                         mouse.value(QStringLiteral("sentSettings")).toMap(),
                          mouse.value(QStringLiteral("sentAt")).toULongLong(),
                          MouseRecord::senderNamed(mouse.value(QStringLiteral("sentBy")).toString().toStdString()),
-                         outcome("sendError"), mouse.value(QStringLiteral("appearedAt")).toULongLong()});
+                         outcome("sendError"), mouse.value(QStringLiteral("appearedAt")).toULongLong(), mouse});
         }
         return mice;
     }

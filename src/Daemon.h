@@ -152,6 +152,7 @@ class ServiceObject : public Daemon {
     Q_OBJECT
     Q_PROPERTY(QList<QVariantMap> mice READ mice)
     Q_PROPERTY(QVariantMap keptSettings READ keptSettings)
+    Q_PROPERTY(QVariantMap administratorSettings READ administratorSettings)
 
 public:
     // Root's settings and records are the system's; a user's own service keeps hers in her own folders.
@@ -160,6 +161,7 @@ public:
 
     QList<QVariantMap> mice() const { return service.mice(); }
     QVariantMap keptSettings() const { return service.keptSettings(); }
+    QVariantMap administratorSettings() const { return service.administratorSettings(); }
     QList<QVariantMap> configureAndKeep(bool liftOffDetection, bool smartScrolling, bool remapWheelPress,
                                         bool remapGestureButton, int frequency, int speed) {
         return service.configureAndKeep(liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton,

@@ -121,6 +121,85 @@
     </message>
 </context>
 <context>
+    <name>CtlText</name>
+    <message>
+        <source>Usage: vorlixctl [list] [--json]
+       vorlixctl keep [--json] [--no-ask-password] [OPTIONS]
+       vorlixctl forget [--no-ask-password]
+       vorlixctl monitor [--json]
+       vorlixctl export
+       vorlixctl import [--no-ask-password] FILE|-
+Keeps the settings of the supported mice through the vorlixd service, and shows what each mouse was last sent. OPTIONS are vorlixd&apos;s: --frequency 125|250|500|1000, --speed 1..5, --lift-off-detection, --smart-scrolling, --remap-wheel-press, --remap-gesture-button true|false; keep changes only those given. Exit status: 0 done, 1 a mouse did not take the settings or the service failed, 4 not allowed, 6 a wrong command line or file.</source>
+        <translation>用法：vorlixctl [list] [--json]
+       vorlixctl keep [--json] [--no-ask-password] [选项]
+       vorlixctl forget [--no-ask-password]
+       vorlixctl monitor [--json]
+       vorlixctl export
+       vorlixctl import [--no-ask-password] 文件|-
+通过 vorlixd 服务保存受支持鼠标的设置，并显示每只鼠标最后收到的设置。选项与 vorlixd 相同：--frequency 125|250|500|1000、--speed 1..5、--lift-off-detection、--smart-scrolling、--remap-wheel-press、--remap-gesture-button true|false；keep 只更改给出的选项。退出状态：0 完成，1 有鼠标没有接受设置或服务失败，4 无权更改，6 命令行或文件有误。</translation>
+    </message>
+    <message>
+        <source>  USB device %1</source>
+        <translation>  USB 设备 %1</translation>
+    </message>
+    <message>
+        <source>No supported mouse is plugged in.</source>
+        <translation>没有插入受支持的鼠标。</translation>
+    </message>
+    <message>
+        <source>Kept settings: %1</source>
+        <translation>保存的设置：%1</translation>
+    </message>
+    <message>
+        <source>No settings are kept.</source>
+        <translation>没有保存任何设置。</translation>
+    </message>
+    <message>
+        <source>The administrator&apos;s settings win whenever a mouse comes back: %1</source>
+        <translation>每当鼠标重新连接时，以管理员的设置为准：%1</translation>
+    </message>
+    <message>
+        <source>%1, USB device %2</source>
+        <translation>%1，USB 设备 %2</translation>
+    </message>
+    <message>
+        <source>%1: took the settings.</source>
+        <translation>%1：已接受设置。</translation>
+    </message>
+    <message>
+        <source>%1: did not take them: it could not be opened.</source>
+        <translation>%1：没有接受设置：无法打开鼠标。</translation>
+    </message>
+    <message>
+        <source>%1: did not take them: it did not take the report.</source>
+        <translation>%1：没有接受设置：鼠标没有接受报告。</translation>
+    </message>
+    <message>
+        <source>Unplugged: %1, USB device %2.</source>
+        <translation>已拔出：%1，USB 设备 %2。</translation>
+    </message>
+    <message>
+        <source>Plugged in: %1. %2</source>
+        <translation>已插入：%1。%2</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>No settings are kept any more.</source>
+        <translation>不再保存任何设置。</translation>
+    </message>
+    <message>
+        <source>it is not what vorlixctl export writes</source>
+        <translation>它不是 vorlixctl export 写出的内容</translation>
+    </message>
+    <message>
+        <source>these settings are missing or refused: %1</source>
+        <translation>这些设置缺失或被拒绝：%1</translation>
+    </message>
+</context>
+<context>
     <name>SettingsWindow</name>
     <message>
         <source>Mouse Settings</source>
@@ -403,6 +482,30 @@
     <message>
         <source>No display to open the window on.</source>
         <translation>没有可以打开窗口的显示器。</translation>
+    </message>
+    <message>
+        <source>The system bus cannot be reached.</source>
+        <translation>无法连接系统总线。</translation>
+    </message>
+    <message>
+        <source>The mouse service is not installed or not reachable.</source>
+        <translation>鼠标服务未安装或无法连接。</translation>
+    </message>
+    <message>
+        <source>The service did not answer.</source>
+        <translation>服务没有应答。</translation>
+    </message>
+    <message>
+        <source>The service could not be read: %1</source>
+        <translation>无法读取服务：%1</translation>
+    </message>
+    <message>
+        <source>No settings are kept any more.</source>
+        <translation>不再保存任何设置。</translation>
+    </message>
+    <message>
+        <source>%1 cannot be imported: %2</source>
+        <translation>无法导入 %1：%2</translation>
     </message>
 </context>
 </TS>

@@ -26,6 +26,7 @@ INTROSPECTION = f"""\
   </interface>
 """
 OURS = [f'<interface name="{MICE}">', 'type="aa{sv}" name="mice"', 'type="a{sv}" name="keptSettings"',
+        'type="a{sv}" name="administratorSettings"',
         '<method name="configureAndKeep">', '<method name="forgetKeptSettings"/>']
 
 

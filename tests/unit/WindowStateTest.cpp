@@ -29,7 +29,7 @@ using Event = std::function<void(Window&)>;
 // The service's answer to "which mice, and which settings do you keep?", and the files as read then.
 Event listed(const QVector<Mouse>& mice, const QVariantMap& kept = {}, const SavedSettings& files = {}) {
     return [=](Window& window) {
-        if (const std::optional<MouseSettings> shown = window.state.serviceAnswered({}, {mice, kept}, files)) {
+        if (const std::optional<MouseSettings> shown = window.state.serviceAnswered({}, {mice, kept, {}}, files)) {
             window.shown = *shown;
         }
     };
@@ -101,7 +101,7 @@ struct Row {
 };
 
 Mouse mouse(const char* name, uint productId, const char* serial = "", Outcome outcome = Outcome::Done) {
-    return {QString(), productId, name, serial, outcome, {}, 0, MouseRecord::Sender::None, Outcome::Done, 0};
+    return {QString(), productId, name, serial, outcome, {}, 0, MouseRecord::Sender::None, Outcome::Done, 0, {}};
 }
 quint64 microseconds(const char* at) {
     return at ? QDateTime::fromString(at, Qt::ISODate).toMSecsSinceEpoch() * 1000 : 0;
@@ -118,7 +118,8 @@ Mouse recorded(const char* appeared, const QVariantMap& settings = {}, const cha
             microseconds(at),
             MouseRecord::senderNamed(by),
             error,
-            microseconds(appeared)};
+            microseconds(appeared),
+            {}};
 }
 MouseSettings settingsOf(const std::array<int, MouseSettings::COUNT>& values) {
     return MouseSettings(values);

@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: MIT
+// vorlixctl: keeps the settings of the supported mice through the service, shows what each mouse
+// was last sent, and follows the service's changes, from a shell or a script. It is a client of
+// the service's own interface only: what it shows is what the service says.
+#include "CLIException.h"
+#include "ClientSentences.h"
+#include "CtlRequest.h"
+#include "CtlText.h"
+#include "LocaleTranslator.h"
+#include "MouseService.h"
+#include "MouseSettings.h"
+#include "PolkitTextAgent.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QObject>
+#include <QTextStream>
+#include <QTimer>
+
+#include <optional>
+
+namespace {
+
+void say(const QString& text) {
+    QTextStream(stdout) << text << Qt::endl;
+}
+
+void sayJson(const QJsonObject& object) {
+    QTextStream(stdout) << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+}
+
+void complain(const QString& text) {
+    QTextStream(stderr) << text << Qt::endl;
+}
+
+void finish(int status) {
+    QCoreApplication::exit(status);
+}
+
+// Why the service could not be asked, for a command that only reads.
+QString unreadable(const MouseService::Answer& answer) {
+    switch (answer.outcome) {
+    case Outcome::NoBus:
+        return QCoreApplication::translate("main", "The system bus cannot be reached.");
+    case Outcome::ServiceMissing:
+        return QCoreApplication::translate("main", "The mouse service is not installed or not reachable.");
+    case Outcome::NoAnswer:
+        return QCoreApplication::translate("main", "The service did not answer.");
+    default:
+        return QCoreApplication::translate("main", "The service could not be read: %1").arg(answer.words);
+    }
+}
+
+// A change the service did not make, one line; polkit's refusal has an exit status of its own.
+void changeFailed(const MouseService::Answer& answer) {
+    complain(ClientSentences::failureLine(answer.outcome));
+    finish(answer.outcome == Outcome::NotAllowed ? CtlRequest::NOT_ALLOWED : CtlRequest::FAILED);
+}
+
+// Asks the service what it knows, then goes on with `then`; fails with a line when it cannot.
+void read(const std::function<void(const MouseService::Reading&)>& then) {
+    MouseService::ask(QCoreApplication::instance(),
+                      [then](const MouseService::Answer& answer, const MouseService::Reading& reading) {
+                          if (answer.outcome != Outcome::Done) {
+                              complain(unreadable(answer));
+                              finish(CtlRequest::FAILED);
+                              return;
+                          }
+                          then(reading);
+                      });
+}
+
+void list(const CtlRequest& request) {
+    read([request](const MouseService::Reading& reading) {
+        if (request.json) {
+            sayJson(CtlText::listJson(reading));
+        } else {
+            say(CtlText::list(reading, QDateTime::currentDateTime()));
+        }
+        finish(CtlRequest::SUCCESS);
+    });
+}
+
+void keep(const CtlRequest& request, const MouseSettings& settings) {
+    MouseService::apply(settings, request.askPassword, QCoreApplication::instance(),
+                        [request](const MouseService::Answer& answer, const QVector<MouseService::Mouse>& reached) {
+                            if (answer.outcome != Outcome::Done) {
+                                changeFailed(answer);
+                                return;
+                            }
+                            if (request.json) {
+                                sayJson(CtlText::keptByJson(reached));
+                            } else {
+                                say(CtlText::keptBy(reached));
+                            }
+                            const bool allTook = std::all_of(reached.begin(), reached.end(), [](const auto& mouse) {
+                                return mouse.outcome == Outcome::Done;
+                            });
+                            finish(allTook ? CtlRequest::SUCCESS : CtlRequest::FAILED);
+                        });
+}
+
+void forget(const CtlRequest& request) {
+    MouseService::forget(request.askPassword, QCoreApplication::instance(), [](const MouseService::Answer& answer) {
+        if (answer.outcome != Outcome::Done) {
+            changeFailed(answer);
+            return;
+        }
+        say(QCoreApplication::translate("main", "No settings are kept any more."));
+        finish(CtlRequest::SUCCESS);
+    });
+}
+
+// The options given change the kept settings, or the defaults where none are kept; a value that
+// the grammar refuses is reported as vorlixd reports it, and nothing is sent.
+void keepChanged(const CtlRequest& request) {
+    try {
+        MouseSettings::fromOptions(request.options);
+    } catch (const CLIException& e) {
+        complain(QStringLiteral("命令行错误： ") + QString::fromStdWString(e.getMessage()));
+        finish(CtlRequest::BAD_COMMAND_LINE);
+        return;
+    }
+    read([request](const MouseService::Reading& reading) {
+        QStringList unreadable;
+        MouseSettings settings = BusSettings::fromMap(reading.kept, unreadable);
+        for (size_t word = 0; word + 1 < request.options.size(); word += 2) {
+            const size_t i = MouseSettings::withOption(request.options[word]).value();
+            settings[i] = MouseSettings::settings()[i].valueOf(request.options[word + 1]).value();
+        }
+        keep(request, settings);
+    });
+}
+
+void exportKept() {
+    read([](const MouseService::Reading& reading) {
+        QTextStream(stdout) << QJsonDocument(CtlText::exported(reading.kept)).toJson();
+        finish(CtlRequest::SUCCESS);
+    });
+}
+
+void importKept(const CtlRequest& request) {
+    QFile file(request.file);
+    const bool opened = request.file == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                           : file.open(QIODevice::ReadOnly);
+    const CtlText::Imported imported = CtlText::imported(QJsonDocument::fromJson(file.readAll()).object());
+    if (!opened || !imported.why.isEmpty()) {
+        complain(QCoreApplication::translate("main", "%1 cannot be imported: %2")
+                     .arg(request.file, opened ? imported.why : file.errorString()));
+        finish(CtlRequest::BAD_COMMAND_LINE);
+    } else if (imported.settings) {
+        keep(request, *imported.settings);
+    } else {
+        forget(request);
+    }
+}
+
+// Follows the service's change signals: each asks the service again, and what changed is said.
+class Monitor : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Monitor(bool json) : json(json) {
+        read([this](const MouseService::Reading& reading) {
+            last = reading;
+            MouseService::follow(this, SLOT(changed()));
+        });
+    }
+
+private slots:
+    void changed() {
+        read([this](const MouseService::Reading& reading) {
+            const QStringList lines = CtlText::changes(*last, reading, QDateTime::currentDateTime());
+            last = reading;
+            if (json && !lines.isEmpty()) {
+                sayJson(CtlText::listJson(reading));
+            } else if (!lines.isEmpty()) {
+                say(lines.join(QLatin1Char('\n')));
+            }
+        });
+    }
+
+private:
+    bool json;
+    std::optional<MouseService::Reading> last;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    LocaleTranslator translator;
+    application.installTranslator(&translator);
+    const CtlRequest request = CtlRequest::parse(application.arguments().mid(1));
+    if (request.wrong) {
+        complain(CtlText::usage());
+        return CtlRequest::BAD_COMMAND_LINE;
+    }
+    // Only a change may need polkit's agent, and it asks while the change is out.
+    const bool changes = request.command == CtlRequest::Command::Keep ||
+                         request.command == CtlRequest::Command::Forget ||
+                         request.command == CtlRequest::Command::Import;
+    const PolkitTextAgent agent(changes && request.askPassword);
+    // Every command ends from the event loop, whether at once or with the service's answer.
+    std::optional<Monitor> monitor;
+    QTimer::singleShot(0, &application, [&request, &monitor] {
+        switch (request.command) {
+        case CtlRequest::Command::List:
+            return list(request);
+        case CtlRequest::Command::Keep:
+            return keepChanged(request);
+        case CtlRequest::Command::Forget:
+            return forget(request);
+        case CtlRequest::Command::Monitor:
+            monitor.emplace(request.json);
+            return;
+        case CtlRequest::Command::Export:
+            return exportKept();
+        case CtlRequest::Command::Import:
+            return importKept(request);
+        case CtlRequest::Command::Help:
+            say(CtlText::usage());
+            return finish(CtlRequest::SUCCESS);
+        }
+    });
+    return application.exec();
+}
+
+#include "vorlixctl.moc"

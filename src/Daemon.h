@@ -115,33 +115,47 @@ private:
             return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(e.getMessage()));
         }
         const Packet report = settings.serialize();
-        // Discovery's first mouse is the first one listed. Its turn is taken before the send, so
-        // that its record tells of the last send to it.
-        const std::vector<Mouse> present = Mice::list();
+        // The mouse's turn is taken before the send, so that its record tells of the last send to it.
         const MouseRecords records = MouseRecords::forThisUser();
-        const WholeFile::Lock turn = present.empty() ? WholeFile::Lock() : records.turnAt(present.front());
+        std::optional<Mouse> opened;
+        std::optional<WholeFile::Lock> turn;
         Outcome outcome = Outcome::CannotOpen;
         std::optional<HIDException> failure;
         try {
             HIDDevice mouse = getMouse();
+            opened = mouseAt(mouse.getPath());
+            turn.emplace(opened ? records.turnAt(*opened) : WholeFile::Lock());
             outcome = Outcome::SendFailed;
             mouse.sendFeatureReport(report);
             outcome = mouse.bytesTaken() == static_cast<int>(report.size()) ? Outcome::Done : Outcome::SendFailed;
         } catch (const HIDException& e) {
             failure = e;
         }
-        if (!present.empty()) {
-            const MouseRecords::Write write = records.sent(turn, present.front(), chosen, MouseRecord::Sender::Service,
-                                                           outcome);
-            if (write != MouseRecords::Write::Done) {
-                std::wcout << ServiceSentences::notRecorded(write, records.folder()) << std::endl;
-            }
+        if (!turn) { // none could be opened: that is discovery's first mouse's record
+            opened = mouseAt(std::string());
+            turn.emplace(opened ? records.turnAt(*opened) : WholeFile::Lock());
+        }
+        const MouseRecords::Write write = opened ? records.sent(*turn, *opened, chosen, MouseRecord::Sender::Service,
+                                                                outcome)
+                                                 : MouseRecords::Write::Done;
+        if (write != MouseRecords::Write::Done) {
+            std::wcout << ServiceSentences::notRecorded(write, records.folder()) << std::endl;
         }
         if (failure) {
             logException(*failure);
             return call.createErrorReply(QDBusError::Failed, QString::fromStdWString(failure->getMessage()));
         }
         return call.createReply();
+    }
+
+    // The mouse at the node `path`, looked for in sysfs alone; else, and without a node,
+    // discovery's first mouse, the first one listed.
+    static std::optional<Mouse> mouseAt(const std::string& path) {
+        std::vector<Mouse> mice = path.empty() ? std::vector<Mouse>() : Mice::at(path);
+        if (mice.empty()) {
+            mice = Mice::list();
+        }
+        return mice.empty() ? std::nullopt : std::optional<Mouse>(mice.front());
     }
 };
 

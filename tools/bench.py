@@ -7,7 +7,9 @@ against an emulated mouse:
 - the service's CPU time per configure call, against the C program's CPU time per round
   of the same calls;
 - wake-ups while idle (context switches of all threads) and resident memory of the
-  service, against a Qt service that only owns a name on the bus.
+  service, against a Qt service that only owns a name on the bus;
+- the CPU time of one vorlixctl list, against a Qt client that only reads the same properties
+  in one call, beside busctl's reading of them.
 
 Run by tools/bench, under umockdev-wrapper with Debian's python3:
     bench.py VORLIXD PROGRAMS_DIR
@@ -16,6 +18,7 @@ Run by tools/bench, under umockdev-wrapper with Debian's python3:
 import os
 import re
 import resource
+import subprocess
 import sys
 import tempfile
 import time
@@ -29,6 +32,7 @@ from mice import VENDOR, WIRELESS  # noqa: E402
 from mouse_rig import MouseRig  # noqa: E402
 
 CALLS = 300
+CLIENT_RUNS = 50
 IDLE_SECONDS = 10
 ARGUMENTS = ["--speed", "2", "--frequency", "500"]
 
@@ -45,6 +49,16 @@ def cpu_seconds_of_run(rig, command):
     assert rig.run(command).returncode == 0
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     return after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime
+
+
+def client_cpu_seconds(command, environment):
+    """CPU time (user and system) per run of a client, without the mice's preload."""
+    clean = {name: value for name, value in os.environ.items() if name not in ("LD_PRELOAD", "UMOCKDEV_DIR")}
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    for _ in range(CLIENT_RUNS):
+        assert subprocess.run(command, env={**clean, **environment}, capture_output=True).returncode == 0
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return (after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime) / CLIENT_RUNS
 
 
 def cpu_seconds(pid):
@@ -73,6 +87,7 @@ def idle_wakeups_per_second(pids):
 
 def main():
     vorlixd, programs = sys.argv[1], Path(sys.argv[2])
+    vorlixctl = Path(vorlixd).parents[1] / "vorlixctl" / "vorlixctl"
     rig = MouseRig()
     rig.add(VENDOR, WIRELESS)
     with tempfile.TemporaryDirectory(prefix="vorlixd-bench-") as folder:
@@ -103,6 +118,13 @@ def main():
             time.sleep(1)
             daemon_wakeups, owner_wakeups = idle_wakeups_per_second([daemon.pid, owner.pid])
             daemon_kib, owner_kib = resident_kib(daemon.pid), resident_kib(owner.pid)
+            system = {"DBUS_SYSTEM_BUS_ADDRESS": bus.address}
+            listing = client_cpu_seconds([vorlixctl, "list"], system)
+            reading = client_cpu_seconds([programs / "read-properties"], system)
+            busctl = client_cpu_seconds(["busctl", f"--address={bus.address}", "get-property",
+                                         "org.vorlix.mouse.vorlixd", "/org/vorlix/mouse/vorlixd",
+                                         "org.vorlix.mouse.vorlixd.Mice", "mice", "keptSettings",
+                                         "administratorSettings"], {})
         finally:
             for process in (daemon, owner):
                 process.terminate()
@@ -121,6 +143,9 @@ def main():
           f"a Qt service that only owns a name {owner_wakeups:.1f}")
     print(f"resident memory: service {daemon_kib:,} KiB, a Qt service that only owns a name {owner_kib:,} KiB "
           f"(ratio {daemon_kib / owner_kib:.2f})")
+    print(f"client CPU per run ({CLIENT_RUNS} runs): vorlixctl list {listing * 1000:.2f} ms, "
+          f"a Qt client that reads the same properties {reading * 1000:.2f} ms (ratio {listing / reading:.2f}), "
+          f"busctl get-property {busctl * 1000:.2f} ms")
 
 
 if __name__ == "__main__":

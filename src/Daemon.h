@@ -148,13 +148,10 @@ private:
         return call.createReply();
     }
 
-    // The mouse at the node `path`, looked for in sysfs alone; else, and without a node,
-    // discovery's first mouse, the first one listed.
+    // The mouse at the node `path`, looked for in sysfs alone; without a node, discovery's first
+    // mouse, the first one listed.
     static std::optional<Mouse> mouseAt(const std::string& path) {
-        std::vector<Mouse> mice = path.empty() ? std::vector<Mouse>() : Mice::at(path);
-        if (mice.empty()) {
-            mice = Mice::list();
-        }
+        const std::vector<Mouse> mice = path.empty() ? Mice::list() : Mice::at(path);
         return mice.empty() ? std::nullopt : std::optional<Mouse>(mice.front());
     }
 };

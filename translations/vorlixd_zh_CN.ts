@@ -198,6 +198,10 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
         <source>these settings are missing or refused: %1</source>
         <translation>这些设置缺失或被拒绝：%1</translation>
     </message>
+    <message>
+        <source>it is larger than 64 KiB</source>
+        <translation>它大于 64 KiB</translation>
+    </message>
 </context>
 <context>
     <name>SettingsWindow</name>
@@ -506,6 +510,10 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
     <message>
         <source>%1 cannot be imported: %2</source>
         <translation>无法导入 %1：%2</translation>
+    </message>
+    <message>
+        <source>The output could not be written.</source>
+        <translation>无法写出输出。</translation>
     </message>
 </context>
 </TS>

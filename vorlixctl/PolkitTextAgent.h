@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/types.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -30,9 +31,10 @@ public:
             _exit(127);
         }
         close(ready[1]);
-        for (char ignored = 0; agent > 0;) {
-            const ssize_t got = read(ready[0], &ignored, 1);
-            if (got == 0 || (got < 0 && errno != EINTR)) {
+        // An agent that cannot register (a bus that never answers) is given a few seconds.
+        pollfd registered{ready[0], POLLIN, 0};
+        for (char ignored = 0; agent > 0 && poll(&registered, 1, REGISTER_TIMEOUT_MS) == 1;) {
+            if (read(ready[0], &ignored, 1) <= 0 && errno != EINTR) {
                 break;
             }
         }
@@ -50,5 +52,7 @@ public:
     }
 
 private:
+    static constexpr int REGISTER_TIMEOUT_MS = 5 * 1000;
+
     pid_t agent = -1;
 };

@@ -17,26 +17,45 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QObject>
-#include <QTextStream>
 #include <QTimer>
 
+#include <cstdio>
 #include <optional>
 
 namespace {
 
+// A file that imports too large to be one is refused rather than read on.
+constexpr qint64 LARGEST_IMPORT = 64 * 1024;
+
+// Whether everything written to standard output reached it, a full disk or a closed pipe aside.
+bool written = true;
+
+// Output is UTF-8 whatever the locale, as scripts reading JSON expect and cron and udev give
+// none; each line goes out whole.
+void write(FILE* stream, const QByteArray& line) {
+    const bool whole = std::fwrite(line.constData(), 1, line.size(), stream) == static_cast<size_t>(line.size()) &&
+                       std::fflush(stream) == 0;
+    written = written && (stream != stdout || whole);
+}
+
 void say(const QString& text) {
-    QTextStream(stdout) << text << Qt::endl;
+    write(stdout, text.toUtf8() + '\n');
 }
 
 void sayJson(const QJsonObject& object) {
-    QTextStream(stdout) << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+    write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
 void complain(const QString& text) {
-    QTextStream(stderr) << text << Qt::endl;
+    write(stderr, text.toUtf8() + '\n');
 }
 
+// Output that did not reach standard output makes the command fail, whatever it did.
 void finish(int status) {
+    if (!written && status == CtlRequest::SUCCESS) {
+        complain(QCoreApplication::translate("main", "The output could not be written."));
+        status = CtlRequest::FAILED;
+    }
     QCoreApplication::exit(status);
 }
 
@@ -137,7 +156,7 @@ void keepChanged(const CtlRequest& request) {
 
 void exportKept() {
     read([](const MouseService::Reading& reading) {
-        QTextStream(stdout) << QJsonDocument(CtlText::exported(reading.kept)).toJson();
+        write(stdout, QJsonDocument(CtlText::exported(reading.kept)).toJson());
         finish(CtlRequest::SUCCESS);
     });
 }
@@ -146,7 +165,10 @@ void importKept(const CtlRequest& request) {
     QFile file(request.file);
     const bool opened = request.file == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
                                                            : file.open(QIODevice::ReadOnly);
-    const CtlText::Imported imported = CtlText::imported(QJsonDocument::fromJson(file.readAll()).object());
+    const QByteArray text = opened ? file.read(LARGEST_IMPORT + 1) : QByteArray();
+    const CtlText::Imported imported = text.size() > LARGEST_IMPORT
+                                           ? CtlText::Imported{std::nullopt, CtlText::tr("it is larger than 64 KiB")}
+                                           : CtlText::imported(QJsonDocument::fromJson(text).object());
     if (!opened || !imported.why.isEmpty()) {
         complain(QCoreApplication::translate("main", "%1 cannot be imported: %2")
                      .arg(request.file, opened ? imported.why : file.errorString()));
@@ -159,27 +181,32 @@ void importKept(const CtlRequest& request) {
 }
 
 // Follows the service's change signals: each asks the service again, and what changed is said.
+// With --json the state it starts from comes first. A service that cannot be asked once is
+// said, and followed on.
 class Monitor : public QObject {
     Q_OBJECT
 
 public:
     explicit Monitor(bool json) : json(json) {
-        read([this](const MouseService::Reading& reading) {
-            last = reading;
-            MouseService::follow(this, SLOT(changed()));
-        });
+        MouseService::follow(this, SLOT(changed()));
+        changed();
     }
 
 private slots:
     void changed() {
-        read([this](const MouseService::Reading& reading) {
-            const QStringList lines = CtlText::changes(*last, reading, QDateTime::currentDateTime());
-            last = reading;
-            if (json && !lines.isEmpty()) {
+        MouseService::ask(this, [this](const MouseService::Answer& answer, const MouseService::Reading& reading) {
+            if (answer.outcome != Outcome::Done) {
+                complain(unreadable(answer));
+                return;
+            }
+            const QStringList lines = last ? CtlText::changes(*last, reading, QDateTime::currentDateTime())
+                                           : QStringList();
+            if (json && (!last || !lines.isEmpty())) {
                 sayJson(CtlText::listJson(reading));
             } else if (!lines.isEmpty()) {
                 say(lines.join(QLatin1Char('\n')));
             }
+            last = reading;
         });
     }
 

@@ -5,6 +5,7 @@ the reports the mice got so far."""
 
 import json
 import os
+import select
 import subprocess
 
 import pytest
@@ -91,19 +92,25 @@ def test_export_forget_import(serve, system_bus, vorlixd):
                      ).returncode == 6
 
 
-# monitor --json prints an object for a mouse plugged in and for a keep made by another client.
+# monitor --json prints the state it starts from, then an object for a mouse plugged in and for a
+# keep made by another client.
 def test_monitor(serve, system_bus, vorlixd, mouse_rig):
     serve([])
     program = os.path.join(os.path.dirname(os.path.dirname(vorlixd)), "vorlixctl", "vorlixctl")
     monitor = subprocess.Popen([program, "monitor", "--json"], env={**os.environ, **system_bus.environment(),
                                                                     "LD_PRELOAD": ""},
                                stdout=subprocess.PIPE, text=True)
+
+    def next_state():
+        assert select.select([monitor.stdout], [], [], 30)[0], "the monitor said nothing"
+        return json.loads(monitor.stdout.readline())
+
     try:
-        vorlixctl(vorlixd, system_bus, "list")  # once it answers, the monitor follows too
+        assert next_state()["mice"] == []
         mouse_rig.add(0x256F, WIRELESS, serial="A")
-        assert [m["serialNumber"] for m in json.loads(monitor.stdout.readline())["mice"]] == ["A"]
+        assert [m["serialNumber"] for m in next_state()["mice"]] == ["A"]
         system_bus.configure(DEFAULTS, "gdbus", member="configureAndKeep", interface="org.vorlix.mouse.vorlixd.Mice")
-        assert json.loads(monitor.stdout.readline())["keptSettings"]["speed"] == 3
+        assert next_state()["keptSettings"]["speed"] == 3
     finally:
         monitor.terminate()
         monitor.wait()

@@ -10,12 +10,14 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
+#include <optional>
 #include <iostream>
 
 #include <unistd.h>
@@ -58,9 +60,9 @@ public:
                       const std::function<void(const QString& refusal)>& decide) {
         // Root needs nobody's leave, not even when polkit cannot be asked. A caller that has
         // left the bus can no longer be told apart from anyone else.
-        const QDBusReply<uint> uid = bus.interface()->serviceUid(call.service());
-        if (!uid.isValid() || uid.value() == 0) {
-            decide(uid.isValid() ? QString() : QStringLiteral("无法确认调用者的身份。"));
+        const std::optional<uint> uid = uidOf(bus, call.service());
+        if (!uid || *uid == 0) {
+            decide(uid ? QString() : QStringLiteral("无法确认调用者的身份。"));
             return;
         }
         const bool interactive = call.isInteractiveAuthorizationAllowed();
@@ -109,6 +111,25 @@ public:
 
 private:
     static constexpr uint ALLOW_USER_INTERACTION = 1;
+    static constexpr int KNOWN_CALLERS = 64;
+
+    // The user behind a caller's unique bus name, which the bus never gives another connection,
+    // so it is asked once per caller; none when the caller has left.
+    static std::optional<uint> uidOf(const QDBusConnection& bus, const QString& caller) {
+        static QHash<QString, uint> known;
+        if (const auto found = known.constFind(caller); found != known.constEnd()) {
+            return *found;
+        }
+        const QDBusReply<uint> uid = bus.interface()->serviceUid(caller);
+        if (!uid.isValid()) {
+            return std::nullopt;
+        }
+        if (known.size() >= KNOWN_CALLERS) {
+            known.clear();
+        }
+        known.insert(caller, uid.value());
+        return uid.value();
+    }
     // Long enough for a person to type a password; the caller's own timeout may be shorter.
     static constexpr int PROMPT_TIMEOUT_MS = 5 * 60 * 1000;
 

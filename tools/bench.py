@@ -5,7 +5,7 @@ against an emulated mouse:
 - instructions of one run (callgrind), against a C program that makes only the same
   hidapi calls, and against that program linked with the Qt libraries vorlixd loads;
 - the service's CPU time per configure call, against the C program's CPU time per round
-  of the same calls;
+  of the same calls; its records on tmpfs, as /run is;
 - wake-ups while idle (context switches of all threads) and resident memory of the
   service, against a Qt service that only owns a name on the bus;
 - the CPU time of one vorlixctl list, against a Qt client that only reads the same properties
@@ -18,6 +18,7 @@ Run by tools/bench, under umockdev-wrapper with Debian's python3:
 import os
 import re
 import resource
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -101,7 +102,9 @@ def main():
         # The service takes the system bus as root and the session bus otherwise.
         bus = Bus(Path(folder) / "system") if os.geteuid() == 0 else Bus(Path(folder) / "session", "session", policy="")
         session = Bus(Path(folder) / "name-owner", "session", policy="")
-        daemon = rig.popen([vorlixd, "--daemon", "true"], env_extra=bus.environment(), stdout=open(os.devnull, "w"))
+        records = tempfile.mkdtemp(prefix="vorlixd-bench-records-", dir="/dev/shm")
+        daemon = rig.popen([vorlixd, "--daemon", "true"], env_extra={**bus.environment(), "RUNTIME_DIRECTORY": records},
+                           stdout=open(os.devnull, "w"))
         owner = rig.popen([programs / "name-owner"], env_extra=session.environment())
         try:
             assert bus.wait_for_name(timeout=30), "the service never took its name"
@@ -131,6 +134,7 @@ def main():
                 process.wait(timeout=30)
             bus.close()
             session.close()
+            shutil.rmtree(records)
     rig.close()
 
     print(f"one run of vorlixd {' '.join(ARGUMENTS)}, instructions (callgrind): {one_shot:,}")

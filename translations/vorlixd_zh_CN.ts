@@ -504,10 +504,6 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
         <translation>无法读取服务：%1</translation>
     </message>
     <message>
-        <source>No settings are kept any more.</source>
-        <translation>不再保存任何设置。</translation>
-    </message>
-    <message>
         <source>%1 cannot be imported: %2</source>
         <translation>无法导入 %1：%2</translation>
     </message>

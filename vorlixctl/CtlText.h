@@ -106,10 +106,12 @@ public:
         }
         if (before.kept != after.kept) {
             const std::optional<MouseSettings> kept = settingsIn(after.kept);
-            lines << (kept ? tr("Kept settings: %1").arg(optionLine(*kept)) : tr("No settings are kept any more."));
+            lines << (kept ? tr("Kept settings: %1").arg(optionLine(*kept)) : forgotten());
         }
         return lines;
     }
+
+    static QString forgotten() { return tr("No settings are kept any more."); }
 
     static QJsonObject exported(const QVariantMap& kept) {
         return {{QStringLiteral("version"), JSON_VERSION},

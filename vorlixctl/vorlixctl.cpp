@@ -128,7 +128,7 @@ void forget(const CtlRequest& request) {
             changeFailed(answer);
             return;
         }
-        say(QCoreApplication::translate("main", "No settings are kept any more."));
+        say(CtlText::forgotten());
         finish(CtlRequest::SUCCESS);
     });
 }

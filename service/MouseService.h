@@ -150,6 +150,20 @@ public:
              [answered](const QDBusMessage& reply) { answered(PolkitAuthority::permission(reply)); });
     }
 
+    // Waits until Qt's D-Bus thread has let go of every answer already handed over. That thread
+    // drops its share of an answer only after the answer reached us; a process that ends at once
+    // would destroy its statics under it. A round trip to the bus, which that thread answers after
+    // the earlier ones, is the wait.
+    static void settle() {
+        if (busAnswers() && QDBusConnection::systemBus().isConnected()) {
+            QDBusConnection::systemBus().call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                                             QStringLiteral("/org/freedesktop/DBus"),
+                                                                             QStringLiteral("org.freedesktop.DBus"),
+                                                                             QStringLiteral("GetId")),
+                                              QDBus::Block, SETTLE_TIMEOUT_MS);
+        }
+    }
+
 private:
     inline static const QString SERVICE = QLatin1String(ServiceNames::SERVICE);
     inline static const QString PATH = QLatin1String(ServiceNames::PATH);
@@ -225,6 +239,7 @@ private:
     }
 
     static constexpr int GREETING_TIMEOUT_MS = 5 * 1000;
+    static constexpr int SETTLE_TIMEOUT_MS = 1000;
 
     static QDBusMessage withArguments(QDBusMessage call, const MouseSettings& settings) {
         call.setArguments(BusSettings::toArguments(settings));

@@ -253,7 +253,9 @@ int main(int argc, char* argv[]) {
             return finish(CtlRequest::SUCCESS);
         }
     });
-    return application.exec();
+    const int status = application.exec();
+    MouseService::settle();
+    return status;
 }
 
 #include "vorlixctl.moc"

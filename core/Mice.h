@@ -9,6 +9,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <hidapi/hidapi.h>
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdlib>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -50,7 +53,7 @@ public:
                 const std::string usbDevice = usb ? usb->name : path;
                 const auto same = [&usbDevice](const Mouse& other) { return other.usbDevice == usbDevice; };
                 if (std::none_of(mice.begin(), mice.end(), same)) {
-                    mice.push_back({usbDevice, usb ? attribute(*usb, "devnum") : "", productId,
+                    mice.push_back({usbDevice, usb ? attribute(usb->folder, "devnum") : "", productId,
                                     text(entry->product_string), text(entry->serial_number),
                                     usb ? firstNodeOf(*usb) : path});
                 }
@@ -78,9 +81,30 @@ public:
             firstNodeOf(*usb) != node) {
             return {};
         }
-        return {Mouse{usb->name, attribute(*usb, "devnum"), *productId,
-                      Utf8::decode(attribute(*usb, "product")).value_or(L""),
-                      Utf8::decode(attribute(*usb, "serial")).value_or(L""), node}};
+        return {Mouse{usb->name, attribute(usb->folder, "devnum"), *productId,
+                      Utf8::decode(attribute(usb->folder, "product")).value_or(L""),
+                      Utf8::decode(attribute(usb->folder, "serial")).value_or(L""), node}};
+    }
+
+    // The hidraw node this process holds open, such as /dev/hidraw0: the HID library opens a
+    // mouse without saying which node it opened, and asking it costs as much as the send. It is
+    // the node whose device number, as sysfs gives it, one of this process's open descriptors
+    // has. Empty when no hidraw node, or more than one, is open.
+    static std::string heldNode() {
+        std::vector<std::string> open;
+        for (const std::string& descriptor : entries("/proc/self/fd", DT_LNK)) {
+            struct stat opened {};
+            if (fstat(std::atoi(descriptor.c_str()), &opened) == 0 && S_ISCHR(opened.st_mode)) {
+                open.push_back(std::to_string(major(opened.st_rdev)) + ":" + std::to_string(minor(opened.st_rdev)));
+            }
+        }
+        std::vector<std::string> held;
+        for (const std::string& name : entries("/sys/class/hidraw", DT_LNK)) {
+            if (std::find(open.begin(), open.end(), attribute("/sys/class/hidraw/" + name, "dev")) != open.end()) {
+                held.push_back("/dev/" + name);
+            }
+        }
+        return held.size() == 1 ? held.front() : std::string();
     }
 
     // Sends the report to one mouse: Done when it took the whole report, else CannotOpen or
@@ -155,12 +179,12 @@ private:
     // The node of the USB device's first hidraw interface in the order of their sysfs paths.
     static std::string firstNodeOf(const UsbDevice& usb) {
         std::string first;
-        for (const std::string& interface : folders(usb.folder)) {
+        for (const std::string& interface : entries(usb.folder, DT_DIR)) {
             if (interface.compare(0, usb.name.size() + 1, usb.name + ":") != 0) {
                 continue;
             }
-            for (const std::string& hid : folders(usb.folder + "/" + interface)) {
-                for (const std::string& node : folders(usb.folder + "/" + interface + "/" + hid + "/hidraw")) {
+            for (const std::string& hid : entries(usb.folder + "/" + interface, DT_DIR)) {
+                for (const std::string& node : entries(usb.folder + "/" + interface + "/" + hid + "/hidraw", DT_DIR)) {
                     const std::string hidraw = interface + "/" + hid + "/hidraw/" + node;
                     if (first.empty() || hidraw < first) {
                         first = hidraw;
@@ -171,8 +195,9 @@ private:
         return first.empty() ? first : "/dev/" + first.substr(first.rfind('/') + 1);
     }
 
-    // The folders in `folder`, links left out: in sysfs every device is a folder.
-    static std::vector<std::string> folders(const std::string& folder) {
+    // The entries of one type in `folder`, such as its folders (DT_DIR): in sysfs every device is
+    // a folder, and a class lists its devices as links.
+    static std::vector<std::string> entries(const std::string& folder, unsigned char type) {
         std::vector<std::string> names;
         const std::shared_ptr<DIR> listing(opendir(folder.c_str()), [](DIR* opened) {
             if (opened != nullptr) {
@@ -181,16 +206,16 @@ private:
         });
         while (const dirent* entry = listing ? readdir(listing.get()) : nullptr) {
             const std::string name = entry->d_name;
-            if (name != "." && name != ".." && entry->d_type == DT_DIR) {
+            if (name != "." && name != ".." && entry->d_type == type) {
                 names.push_back(name);
             }
         }
         return names;
     }
 
-    // A USB device's attribute as the kernel gives it, without its line end; empty when there is none.
-    static std::string attribute(const UsbDevice& usb, const std::string& name) {
-        WholeFile::Read read = WholeFile::read(usb.folder + "/" + name, 4096);
+    // A device's attribute in sysfs as the kernel gives it, without its line end; empty when there is none.
+    static std::string attribute(const std::string& device, const std::string& name) {
+        WholeFile::Read read = WholeFile::read(device + "/" + name, 4096);
         std::string& value = read.text;
         while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) {
             value.pop_back();
@@ -200,7 +225,7 @@ private:
 
     // A four-digit hexadecimal ID, such as idVendor's 256f.
     static std::optional<uint16_t> hexAttribute(const UsbDevice& usb, const std::string& name) {
-        const std::string value = attribute(usb, name);
+        const std::string value = attribute(usb.folder, name);
         if (value.size() != 4 ||
             !std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) {
             return std::nullopt;

@@ -123,7 +123,7 @@ private:
         std::optional<HIDException> failure;
         try {
             HIDDevice mouse = getMouse();
-            opened = mouseAt(mouse.getPath());
+            opened = mouseAt(Mice::heldNode());
             turn.emplace(opened ? records.turnAt(*opened) : WholeFile::Lock());
             outcome = Outcome::SendFailed;
             mouse.sendFeatureReport(report);

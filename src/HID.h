@@ -66,12 +66,6 @@ public:
     // call a short one taken.
     int bytesTaken() const { return taken; }
 
-    // The node of the device opened, such as /dev/hidraw0; empty when the library cannot tell.
-    std::string getPath() const {
-        const hid_device_info* info = hid_get_device_info(handle.get());
-        return info != nullptr && info->path != nullptr ? info->path : std::string();
-    }
-
 private:
     using StringQuery = int (*)(hid_device*, wchar_t*, size_t);
 

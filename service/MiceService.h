@@ -5,6 +5,7 @@
 #include "BusSettings.h"
 #include "CLIException.h"
 #include "DeviceText.h"
+#include "FolderEvents.h"
 #include "KeptSettingsFile.h"
 #include "Mice.h"
 #include "MiceEvents.h"
@@ -20,8 +21,6 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusMetaType>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QList>
 #include <QSocketNotifier>
 #include <QString>
@@ -68,9 +67,12 @@ public:
         // without a runtime folder at all nothing is recorded, so there is nothing to watch.
         if (!this->records.folder().empty()) {
             mkdir(this->records.folder().c_str(), 0700);
-            followRecords();
-            QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, [this] {
-                followRecords();
+            recordEvents = std::make_unique<FolderEvents>(this->records.folder());
+        }
+        if (recordEvents && recordEvents->descriptor() >= 0) {
+            recordsNotifier = std::make_unique<QSocketNotifier>(recordEvents->descriptor(), QSocketNotifier::Read);
+            QObject::connect(recordsNotifier.get(), &QSocketNotifier::activated, &settle, [this] {
+                recordEvents->take();
                 settle.start();
             });
         }
@@ -140,22 +142,6 @@ private:
             present << describe(mouse, sayIgnored);
         }
         return present;
-    }
-
-    // The records' folder while it is there; while it is not, the folder it would be made in, so
-    // that it is followed again once it is made anew.
-    void followRecords() {
-        const QString folder = QString::fromStdString(records.folder());
-        const QString parent = folder.section(QLatin1Char('/'), 0, -2);
-        const bool there = QFileInfo(folder).isDir();
-        const QString follow = there ? folder : parent;
-        const QString stop = there ? parent : folder;
-        if (watcher.directories().contains(stop)) {
-            watcher.removePath(stop);
-        }
-        if (!watcher.directories().contains(follow)) {
-            watcher.addPath(follow);
-        }
     }
 
     // Once a burst of events is over: the service goes back to sleep, and gives back the memory
@@ -266,7 +252,8 @@ private:
     QDBusConnection connection;
     MiceEvents events;
     std::unique_ptr<QSocketNotifier> notifier;
-    QFileSystemWatcher watcher;
+    std::unique_ptr<FolderEvents> recordEvents;
+    std::unique_ptr<QSocketNotifier> recordsNotifier;
     QTimer settle;
     QList<QVariantMap> announced; // the mice as last announced, or as they were at start-up
 };

@@ -87,6 +87,11 @@ inline std::wstring keptFileIgnored(const FileFault& fault) {
     return unread(fault);
 }
 
+// Why the file of the mice's own settings is ignored as a whole.
+inline std::wstring ownFileIgnored(const FileFault& fault) {
+    return fault.why == FileFault::Why::TooLarge ? L"it is larger than the service writes it" : unread(fault);
+}
+
 // Which mouse: two of one model share a name, so the USB device it is and its node say which;
 // a mouse without a name is called so rather than left a gap.
 inline std::wstring identity(const Mouse& mouse) {

@@ -16,6 +16,7 @@
 #include "HID.h"
 #include "Mice.h"
 #include "MouseRecord.h"
+#include "OwnSettingsFile.h"
 #include "MouseSettings.h"
 #include "PrintableText.h"
 #include "Utf8.h"
@@ -40,17 +41,26 @@ namespace {
 // Sent, or nothing to send, but a mouse's record could not be written.
 constexpr int EXIT_CODE_NOT_RECORDED = 2;
 
-// The settings to send, or none; says which and why on the way.
-std::optional<MouseSettings> chooseSettings(const ApplyEnvironment& environment, ApplyLog& log) {
+// What one mouse gets: settings and whose they are, or nothing.
+struct Choice {
+    std::optional<MouseSettings> settings;
+    MouseRecord::Source source = MouseRecord::Source::None;
+};
+
+// The administrator's settings while they are valid; says so, or why they are ignored.
+std::optional<MouseSettings> administratorSettings(const ApplyEnvironment& environment, ApplyLog& log) {
     const ReadSettings administrator = AdministratorSettings::read(environment.administratorFile);
     const std::wstring file = Utf8::printable(environment.administratorFile);
     if (administrator.settings) {
         log.say(L"Sending the settings of " + file + L".");
-        return administrator.settings;
-    }
-    if (administrator.fault) {
+    } else if (administrator.fault) {
         log.say(L"Ignored " + file + L": " + ApplySentences::administratorFileIgnored(*administrator.fault) + L".");
     }
+    return administrator.settings;
+}
+
+// The family's kept settings, for the mice without their own; says which, or why none.
+std::optional<MouseSettings> familySettings(const ApplyEnvironment& environment, ApplyLog& log) {
     const ReadSettings kept = environment.kept.load();
     if (kept.fault) {
         log.say(L"Ignored " + Utf8::printable(environment.kept.path()) + L": " +
@@ -59,6 +69,48 @@ std::optional<MouseSettings> chooseSettings(const ApplyEnvironment& environment,
         log.say(kept.settings ? L"Sending the kept settings." : L"No settings are kept: nothing was sent.");
     }
     return kept.settings;
+}
+
+// Each mouse's own settings, found by the identity it has among the mice present: for a mouse
+// that appeared alone, the others decide whether its serial number is its own. A damaged file
+// leaves every mouse to the family's settings, a damaged line only its own mouse.
+std::vector<std::optional<MouseSettings>>
+ownSettings(const ApplyEnvironment& environment, const std::vector<Mouse>& mice, bool appearedAlone, ApplyLog& log) {
+    const OwnSettingsFile file = OwnSettingsFile::besideOf(environment.kept);
+    const OwnSettingsFile::Read read = file.load();
+    if (read.fault) {
+        log.say(L"Ignored " + Utf8::printable(file.path()) + L": " + ApplySentences::ownFileIgnored(*read.fault) +
+                L". Every mouse gets the kept settings.");
+    } else if (read.refusedLines > 0) {
+        log.say(L"Ignored " + std::to_wstring(read.refusedLines) + L" line(s) of " + Utf8::printable(file.path()) +
+                L" that are not as the service writes them: those mice get the kept settings.");
+    }
+    std::vector<std::optional<MouseSettings>> own(mice.size());
+    const std::vector<Mouse> present = read.settings.empty() || !appearedAlone ? mice : Mice::list();
+    for (size_t i = 0; i < mice.size() && !read.settings.empty(); ++i) {
+        const auto found = read.settings.find(OwnSettingsFile::identityOf(mice[i], present));
+        own[i] = found != read.settings.end() ? std::optional<MouseSettings>(found->second) : std::nullopt;
+    }
+    return own;
+}
+
+// What each mouse gets: the administrator's settings while they are valid, else its own, else
+// the family's kept ones, else nothing.
+std::vector<Choice> choose(const ApplyEnvironment& environment, const std::vector<Mouse>& mice, bool appearedAlone,
+                           ApplyLog& log) {
+    if (const std::optional<MouseSettings> administrator = administratorSettings(environment, log)) {
+        return std::vector<Choice>(mice.size(), {administrator, MouseRecord::Source::Administrator});
+    }
+    const std::vector<std::optional<MouseSettings>> own = ownSettings(environment, mice, appearedAlone, log);
+    const bool familyNeeded = std::any_of(own.begin(), own.end(), [](const auto& settings) { return !settings; });
+    const std::optional<MouseSettings> family = familyNeeded ? familySettings(environment, log) : std::nullopt;
+    std::vector<Choice> choices;
+    for (const std::optional<MouseSettings>& settings : own) {
+        choices.push_back(settings ? Choice{settings, MouseRecord::Source::Own}
+                          : family ? Choice{family, MouseRecord::Source::Family}
+                                   : Choice{});
+    }
+    return choices;
 }
 
 // A mouse that has only just appeared may not take a report yet; it gets a few more tries
@@ -83,11 +135,10 @@ Outcome sendWithRetries(const Mouse& mouse, const Packet& report, ApplyLog& log)
 
 // Writes what the mouse was sent in its turn, or that it got nothing; says so when it could not.
 // False when the record is missing.
-bool record(const ApplyEnvironment& environment, const WholeFile::Lock& turn, const Mouse& mouse,
-            const std::optional<MouseSettings>& settings, Outcome outcome, std::optional<uint64_t> appearedAt,
-            ApplyLog& log) {
-    const MouseRecords::Write write = environment.records.sent(turn, mouse, settings, environment.sender(), outcome,
-                                                               appearedAt);
+bool record(const ApplyEnvironment& environment, const WholeFile::Lock& turn, const Mouse& mouse, const Choice& choice,
+            Outcome outcome, std::optional<uint64_t> appearedAt, ApplyLog& log) {
+    const MouseRecords::Write write = environment.records.sent(turn, mouse, choice.settings, environment.sender(),
+                                                               choice.source, outcome, appearedAt);
     if (write != MouseRecords::Write::Done) {
         log.say(L"Could not record in " + Utf8::printable(environment.records.folder()) + L" what " +
                 ApplySentences::identity(mouse) + L" was sent" +
@@ -99,30 +150,30 @@ bool record(const ApplyEnvironment& environment, const WholeFile::Lock& turn, co
 
 // Every mouse gets its try: after a resume, one that fails must not cost the rest theirs. A
 // mouse's turn lasts from before its send until its record is written, so that of two senders at
-// once, the record names the one that sent last; the settings should reach the mouse first.
-int sendToEach(const ApplyEnvironment& environment, const std::vector<Mouse>& mice, const MouseSettings& settings,
+// once, the record names the one that sent last; the settings should reach the mouse first. A
+// mouse that appeared, or every mouse after a resume, is recorded as sent nothing when it gets
+// nothing, since it has nothing of what it had.
+int sendToEach(const ApplyEnvironment& environment, const std::vector<Mouse>& mice, const std::vector<Choice>& choices,
                std::optional<uint64_t> appearedAt, ApplyLog& log) {
-    const Packet report = settings.toVorlixConfig().serialize();
+    const bool reset = appearedAt || environment.sender() == MouseRecord::Sender::Resume;
     bool allSent = true;
     bool allRecorded = true;
-    for (const Mouse& mouse : mice) {
-        const WholeFile::Lock turn = environment.records.turnAt(mouse);
-        const Outcome outcome = sendWithRetries(mouse, report, log);
-        allRecorded = record(environment, turn, mouse, settings, outcome, appearedAt, log) && allRecorded;
+    for (size_t i = 0; i < mice.size(); ++i) {
+        if (!choices[i].settings && !reset) {
+            continue;
+        }
+        const WholeFile::Lock turn = environment.records.turnAt(mice[i]);
+        Outcome outcome = Outcome::Done;
+        if (choices[i].settings) {
+            if (choices[i].source == MouseRecord::Source::Own) {
+                log.say(L"Sending its own settings to " + ApplySentences::identity(mice[i]) + L".");
+            }
+            outcome = sendWithRetries(mice[i], choices[i].settings->toVorlixConfig().serialize(), log);
+        }
+        allRecorded = record(environment, turn, mice[i], choices[i], outcome, appearedAt, log) && allRecorded;
         allSent = outcome == Outcome::Done && allSent;
     }
     return !allSent ? CLI::EXIT_CODE_UNEXPECTED_ERROR : allRecorded ? CLI::EXIT_CODE_SUCCESS : EXIT_CODE_NOT_RECORDED;
-}
-
-// A mouse that appeared has nothing yet, and a resume reset every mouse.
-int recordNothingSent(const ApplyEnvironment& environment, const std::vector<Mouse>& mice,
-                      std::optional<uint64_t> appearedAt, ApplyLog& log) {
-    bool allRecorded = true;
-    for (const Mouse& mouse : mice) {
-        const WholeFile::Lock turn = environment.records.turnAt(mouse);
-        allRecorded = record(environment, turn, mouse, std::nullopt, Outcome::Done, appearedAt, log) && allRecorded;
-    }
-    return allRecorded ? CLI::EXIT_CODE_SUCCESS : EXIT_CODE_NOT_RECORDED;
 }
 
 void sayUsage(const ApplyEnvironment& environment, ApplyLog& log) {
@@ -241,12 +292,5 @@ int main(int argc, char* argv[]) {
     // A mouse that appeared has nothing of what an earlier one there was sent.
     const bool appeared = node && environment.mouseAppeared();
     const std::optional<uint64_t> appearedAt = appeared ? std::optional<uint64_t>(MouseRecord::now()) : std::nullopt;
-    const std::optional<MouseSettings> settings = chooseSettings(environment, log);
-    if (settings) {
-        return sendToEach(environment, mice, *settings, appearedAt, log);
-    }
-    if (appeared || environment.sender() == MouseRecord::Sender::Resume) {
-        return recordNothingSent(environment, mice, appearedAt, log);
-    }
-    return CLI::EXIT_CODE_SUCCESS;
+    return sendToEach(environment, mice, choose(environment, mice, node.has_value(), log), appearedAt, log);
 }

@@ -26,6 +26,7 @@ public:
     static KeptSettingsFile forThisUser();
 
     const std::string& path() const { return filePath; }
+    bool makesFolder() const { return makeFolder; }
 
     // The kept settings, or none when nothing is kept. Anything but exactly the line save()
     // writes is refused with the reason: half a set, or a set read another way than it was

@@ -22,8 +22,37 @@ const std::array<std::pair<MouseRecord::Sender, const char*>, 4> SENDERS = {{
     {MouseRecord::Sender::Service, "service"},
 }};
 
+const std::array<std::pair<MouseRecord::Source, const char*>, 4> SOURCES = {{
+    {MouseRecord::Source::Own, "own"},
+    {MouseRecord::Source::Family, "family"},
+    {MouseRecord::Source::Administrator, "administrator"},
+    {MouseRecord::Source::Configure, "configure"},
+}};
+
 // The fields in the order they are written, one line each as "name=value".
-const std::array<const char*, 6> FIELDS = {"usbAddress", "appearedAt", "sentAt", "sentBy", "sendError", "sentSettings"};
+const std::array<const char*, 7> FIELDS = {"usbAddress", "appearedAt", "sentAt",      "sentBy",
+                                           "sentFrom",   "sendError",  "sentSettings"};
+
+// The name of `value` in `names`, or empty; and the value of a name, or the first value for none.
+template <typename Value, size_t N>
+std::string nameOf(const std::array<std::pair<Value, const char*>, N>& names, Value value) {
+    for (const auto& [named, name] : names) {
+        if (named == value) {
+            return name;
+        }
+    }
+    return std::string();
+}
+
+template <typename Value, size_t N>
+Value valueNamed(const std::array<std::pair<Value, const char*>, N>& names, const std::string& name) {
+    for (const auto& [value, named] : names) {
+        if (name == named) {
+            return value;
+        }
+    }
+    return Value::None;
+}
 
 bool digits(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -41,21 +70,19 @@ std::optional<uint64_t> time(const std::string& text) {
 } // namespace
 
 std::string MouseRecord::senderName(Sender sender) {
-    for (const auto& [named, name] : SENDERS) {
-        if (named == sender) {
-            return name;
-        }
-    }
-    return std::string();
+    return nameOf(SENDERS, sender);
 }
 
 MouseRecord::Sender MouseRecord::senderNamed(const std::string& name) {
-    for (const auto& [sender, named] : SENDERS) {
-        if (name == named) {
-            return sender;
-        }
-    }
-    return Sender::None;
+    return valueNamed(SENDERS, name);
+}
+
+std::string MouseRecord::sourceName(Source source) {
+    return nameOf(SOURCES, source);
+}
+
+MouseRecord::Source MouseRecord::sourceNamed(const std::string& name) {
+    return valueNamed(SOURCES, name);
 }
 
 uint64_t MouseRecord::now() {
@@ -107,7 +134,8 @@ WholeFile::Lock MouseRecords::turnAt(const Mouse& mouse) const {
 
 MouseRecords::Write MouseRecords::sent(const WholeFile::Lock& turn, const Mouse& mouse,
                                        const std::optional<MouseSettings>& settings, MouseRecord::Sender sender,
-                                       Outcome outcome, std::optional<uint64_t> appearedAt) const {
+                                       MouseRecord::Source source, Outcome outcome,
+                                       std::optional<uint64_t> appearedAt) const {
     if (folderPath.empty()) {
         return Write::Failed;
     }
@@ -118,6 +146,7 @@ MouseRecords::Write MouseRecords::sent(const WholeFile::Lock& turn, const Mouse&
         record.sent = settings;
         record.sentAt = MouseRecord::now();
         record.sentBy = sender;
+        record.sentFrom = source;
         record.sendError = outcome;
     }
     if (WholeFile::replace(turn, text(record))) {
@@ -132,6 +161,7 @@ std::string MouseRecords::text(const MouseRecord& record) {
         std::to_string(record.appearedAt),
         std::to_string(record.sentAt),
         MouseRecord::senderName(record.sentBy),
+        MouseRecord::sourceName(record.sentFrom),
         ServiceNames::errorName(record.sendError),
         record.sent ? KeptSettingsFile::line(*record.sent) : "\n",
     };
@@ -158,7 +188,7 @@ std::optional<MouseRecord> MouseRecords::fromText(const std::string& text) {
     record.usbAddress = values[0];
     const std::optional<uint64_t> appearedAt = time(values[1]);
     const std::optional<uint64_t> sentAt = time(values[2]);
-    record.sendError = values[4].empty() ? Outcome::Done : ServiceNames::outcomeOf(values[4]);
+    record.sendError = values[5].empty() ? Outcome::Done : ServiceNames::outcomeOf(values[5]);
     if (!digits(record.usbAddress) || !appearedAt || !sentAt ||
         (record.sendError != Outcome::Done && record.sendError != Outcome::CannotOpen &&
          record.sendError != Outcome::SendFailed)) {
@@ -167,18 +197,20 @@ std::optional<MouseRecord> MouseRecords::fromText(const std::string& text) {
     record.appearedAt = *appearedAt;
     record.sentAt = *sentAt;
     record.sentBy = MouseRecord::senderNamed(values[3]);
-    if (values[5] != "\n") {
-        const ReadSettings read = KeptSettingsFile::fromLine(values[5]);
+    record.sentFrom = MouseRecord::sourceNamed(values[4]);
+    if (values[6] != "\n") {
+        const ReadSettings read = KeptSettingsFile::fromLine(values[6]);
         if (!read.settings) {
             return std::nullopt;
         }
         record.sent = read.settings;
     }
-    // Something sent has a sender and a time, and nothing sent has neither; and the text is
-    // exactly the one written, so nothing is read another way than it was meant.
+    // Something sent has a sender, a source and a time, and nothing sent has none; and the text
+    // is exactly the one written, so nothing is read another way than it was meant.
     const bool sent = record.sent.has_value();
     if (sent != (record.sentBy != MouseRecord::Sender::None) || sent != (record.sentAt != 0) ||
-        (!sent && record.sendError != Outcome::Done) || text != MouseRecords::text(record)) {
+        sent != (record.sentFrom != MouseRecord::Source::None) || (!sent && record.sendError != Outcome::Done) ||
+        text != MouseRecords::text(record)) {
         return std::nullopt;
     }
     return record;

@@ -16,18 +16,25 @@
 // Unix epoch, 0 for never.
 struct MouseRecord {
     enum class Sender { None, PlugIn, Resume, ByHand, Service };
+    // Whose settings were sent: the mouse's own, the family's kept ones, the administrator's, or
+    // those a caller of configure gave.
+    enum class Source { None, Own, Family, Administrator, Configure };
 
     std::string usbAddress;  // the appearance of the mouse it is about (Mouse::usbAddress)
     uint64_t appearedAt = 0; // 0: vorlixd did not see it appear
     std::optional<MouseSettings> sent;
     uint64_t sentAt = 0;
     Sender sentBy = Sender::None;
+    Source sentFrom = Source::None;
     Outcome sendError = Outcome::Done; // CannotOpen or SendFailed when the mouse did not take the whole report
 
     // "plug-in", "resume", "by-hand", "service", or empty for None: as the bus and the file name them.
     static std::string senderName(Sender sender);
     // The sender with that name; None for any other.
     static Sender senderNamed(const std::string& name);
+    // "own", "family", "administrator", "configure", or empty for None.
+    static std::string sourceName(Source source);
+    static Source sourceNamed(const std::string& name);
     static uint64_t now();
 };
 
@@ -69,12 +76,13 @@ public:
     // stands for a send it does not tell of; or neither.
     enum class Write { Done, OlderRemoved, Failed };
 
-    // What `sender` sent the mouse in its `turn` and what came of it; none: it got nothing, as a
-    // mouse that appeared while no settings are kept, or after a resume with none to send.
-    // `appearedAt`: when the mouse appeared, when it has just done so; else the appearance stays
-    // as recorded.
+    // What `sender` sent the mouse in its `turn`, from `source`, and what came of it; none: it got
+    // nothing, as a mouse that appeared while no settings are kept, or after a resume with none
+    // to send. `appearedAt`: when the mouse appeared, when it has just done so; else the
+    // appearance stays as recorded.
     Write sent(const WholeFile::Lock& turn, const Mouse& mouse, const std::optional<MouseSettings>& settings,
-               MouseRecord::Sender sender, Outcome outcome, std::optional<uint64_t> appearedAt = std::nullopt) const;
+               MouseRecord::Sender sender, MouseRecord::Source source, Outcome outcome,
+               std::optional<uint64_t> appearedAt = std::nullopt) const;
 
     // The text of a record, and the record in a text that is exactly such.
     static std::string text(const MouseRecord& record);

@@ -15,6 +15,9 @@ enum class Outcome {
     NotForgotten,
     InvalidValue,
     NotAllowed,
+    NoSuchMouse, // no mouse present on that USB device
+    OwnSettings, // not sent: the mouse keeps its own settings, and was left as it is
+    TooManyMice, // own settings for more mice than are kept
     // What a client meets on the way, before or instead of the service's answer:
     NoBus,          // the system bus could not be reached
     NoAnswer,       // the call may or may not have reached the service and the mouse
@@ -55,7 +58,7 @@ public:
 private:
     inline static const std::string ERROR_PREFIX = "org.vorlix.mouse.vorlixd.Error.";
     // NoBus is the window's own: it names a bus it could not reach, so that no call is sent.
-    inline static const std::array<std::pair<Outcome, std::string>, 8> ERRORS = {{
+    inline static const std::array<std::pair<Outcome, std::string>, 11> ERRORS = {{
         {Outcome::NoMouse, "NoMouse"},
         {Outcome::CannotOpen, "CannotOpen"},
         {Outcome::SendFailed, "SendFailed"},
@@ -63,6 +66,9 @@ private:
         {Outcome::NotForgotten, "NotForgotten"},
         {Outcome::InvalidValue, "InvalidValue"},
         {Outcome::NotAllowed, "NotAllowed"},
+        {Outcome::NoSuchMouse, "NoSuchMouse"},
+        {Outcome::OwnSettings, "OwnSettings"},
+        {Outcome::TooManyMice, "TooManyMice"},
         {Outcome::NoBus, "NoBus"},
     }};
 };

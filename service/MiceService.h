@@ -11,6 +11,7 @@
 #include "MiceEvents.h"
 #include "MouseRecord.h"
 #include "MouseSettings.h"
+#include "OwnSettingsFile.h"
 #include "PolkitAuthority.h"
 #include "PrintableText.h"
 #include "ServiceNames.h"
@@ -31,7 +32,9 @@
 #include <malloc.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,7 +49,8 @@ class MiceService {
 public:
     MiceService(const QDBusContext& calls, KeptSettingsFile kept, MouseRecords records,
                 const QDBusConnection& connection)
-        : calls(calls), kept(std::move(kept)), records(std::move(records)), connection(connection) {
+        : calls(calls), kept(std::move(kept)), own(OwnSettingsFile::besideOf(this->kept)), records(std::move(records)),
+          connection(connection) {
         qDBusRegisterMetaType<QList<QVariantMap>>();
         // A burst of events, such as a mouse's interfaces appearing one by one and then its
         // record, comes out as one change.
@@ -133,15 +137,63 @@ public:
         });
     }
 
+    // The reply comes from keepOwn, once polkit has answered.
+    QVariantMap configureMouseAndKeep(const QString& usbDevice, bool liftOffDetection, bool smartScrolling,
+                                      bool remapWheelPress, bool remapGestureButton, int frequency, int speed) {
+        const MouseSettings chosen(
+            {liftOffDetection, smartScrolling, remapWheelPress, remapGestureButton, frequency, speed});
+        std::wcout << L"设置并保存鼠标自己的设置：" << usbDevice.toStdWString() << L" " << chosen.toOptionLine()
+                   << std::endl;
+        PolkitAuthority::whenAllowed(calls, errorName(Outcome::NotAllowed),
+                                     [this, usbDevice, chosen](const QDBusMessage& call) {
+                                         return keepOwn(call, usbDevice.toStdString(), chosen);
+                                     });
+        return {};
+    }
+
+    // The mouse follows the family's settings again, and is sent what it now gets.
+    void forgetMouseSettings(const QString& usbDevice) {
+        std::wcout << L"忘记鼠标自己的设置：" << usbDevice.toStdWString() << std::endl;
+        PolkitAuthority::whenAllowed(
+            calls, errorName(Outcome::NotAllowed),
+            [this, usbDevice](const QDBusMessage& call) { return forgetOwn(call, usbDevice.toStdString()); });
+    }
+
 private:
     static constexpr int SETTLE_MS = 100;
 
-    QList<QVariantMap> listed(bool sayIgnored) const {
-        QList<QVariantMap> present;
-        for (const Mouse& mouse : Mice::list()) {
-            present << describe(mouse, sayIgnored);
+    // The mice present, and the own settings each of them has by its identity among them.
+    struct Present {
+        std::vector<Mouse> mice;
+        std::map<std::string, MouseSettings> own;
+
+        std::optional<MouseSettings> ownOf(const Mouse& mouse) const {
+            const auto found = own.find(OwnSettingsFile::identityOf(mouse, mice));
+            return found != own.end() ? std::optional<MouseSettings>(found->second) : std::nullopt;
         }
-        return present;
+        std::optional<Mouse> on(const std::string& usbDevice) const {
+            const auto found = std::find_if(mice.begin(), mice.end(),
+                                            [&usbDevice](const Mouse& mouse) { return mouse.usbDevice == usbDevice; });
+            return found != mice.end() ? std::optional<Mouse>(*found) : std::nullopt;
+        }
+    };
+
+    Present present(bool sayIgnored) const {
+        const OwnSettingsFile::Read read = own.load();
+        if (sayIgnored && (read.fault || read.refusedLines > 0)) {
+            std::wcout << L"已忽略：" << ServiceSentences::ownFileIgnored(read.fault, read.refusedLines, own.path())
+                       << std::endl;
+        }
+        return {Mice::list(), read.settings};
+    }
+
+    QList<QVariantMap> listed(bool sayIgnored) const {
+        const Present mice = present(sayIgnored);
+        QList<QVariantMap> listed;
+        for (const Mouse& mouse : mice.mice) {
+            listed << describe(mouse, mice, sayIgnored);
+        }
+        return listed;
     }
 
     // Once a burst of events is over: the service goes back to sleep, and gives back the memory
@@ -172,8 +224,9 @@ private:
             errorName(outcome), QString::fromStdWString(sentence.empty() ? ServiceSentences::of(outcome) : sentence));
     }
 
-    // Values are checked before any mouse is opened. The settings are kept once a mouse took
-    // them, and the reply says of each mouse whether it did.
+    // Values are checked before any mouse is opened. The settings are kept once a mouse that
+    // follows them took them, or when every mouse keeps its own; the reply says of each mouse
+    // whether it took them, or was left as it is.
     QDBusMessage keepAndSend(const QDBusMessage& call, const MouseSettings& chosen) {
         Packet report;
         try {
@@ -181,25 +234,23 @@ private:
         } catch (const CLIException& e) {
             return errorReply(call, Outcome::InvalidValue, e.getMessage());
         }
+        const Present mice = present(true);
         QList<QVariantMap> reached;
         std::vector<Outcome> outcomes;
-        for (const Mouse& mouse : Mice::list()) {
-            const WholeFile::Lock turn = records.turnAt(mouse);
-            const Outcome outcome = Mice::send(mouse, report);
-            outcomes.push_back(outcome);
-            record(turn, mouse, chosen, outcome);
-            QVariantMap described = describe(mouse, true);
-            described.insert(QStringLiteral("error"), errorName(outcome));
-            reached << described;
-            if (outcome != Outcome::Done) {
-                std::wcout << L"HID错误: " << ServiceSentences::of(outcome) << L" " << label(mouse) << std::endl;
+        for (const Mouse& mouse : mice.mice) {
+            const Outcome outcome = mice.ownOf(mouse) ? Outcome::OwnSettings
+                                                      : sendAndRecord(mouse, chosen, MouseRecord::Source::Family);
+            if (outcome != Outcome::OwnSettings) {
+                outcomes.push_back(outcome);
             }
+            reached << answered(mouse, mice, outcome);
         }
         const Outcome sent = Mice::overall(outcomes);
-        if (sent == Outcome::NoMouse) {
+        const bool noneFollow = outcomes.empty() && !mice.mice.empty();
+        if (sent == Outcome::NoMouse && !noneFollow) {
             std::wcout << L"HID错误: " << ServiceSentences::of(sent) << std::endl;
         }
-        if (sent != Outcome::Done) {
+        if (sent != Outcome::Done && !noneFollow) {
             return errorReply(call, sent);
         }
         const std::optional<MouseSettings> before = kept.load().settings;
@@ -213,8 +264,76 @@ private:
         return call.createReply(QVariant::fromValue(reached));
     }
 
-    void record(const WholeFile::Lock& turn, const Mouse& mouse, const MouseSettings& sent, Outcome outcome) const {
-        const MouseRecords::Write write = records.sent(turn, mouse, sent, MouseRecord::Sender::Service, outcome);
+    // Sends to the mouse on `usbDevice` alone and, once it took them, keeps them as its own. The
+    // reply is the mouse as the mice property lists it, with "error".
+    QDBusMessage keepOwn(const QDBusMessage& call, const std::string& usbDevice, const MouseSettings& chosen) {
+        try {
+            chosen.toVorlixConfig();
+        } catch (const CLIException& e) {
+            return errorReply(call, Outcome::InvalidValue, e.getMessage());
+        }
+        const Present before = present(true);
+        const std::optional<Mouse> mouse = before.on(usbDevice);
+        if (!mouse) {
+            return errorReply(call, Outcome::NoSuchMouse);
+        }
+        const Outcome outcome = sendAndRecord(*mouse, chosen, MouseRecord::Source::Own);
+        if (outcome == Outcome::Done) {
+            const OwnSettingsFile::Write write = own.keep(OwnSettingsFile::identityOf(*mouse, before.mice), chosen);
+            if (write != OwnSettingsFile::Write::Done) {
+                std::wcout << L"无法保存设置：" << Utf8::printable(own.path()) << std::endl;
+                return errorReply(call, write == OwnSettingsFile::Write::TooManyMice ? Outcome::TooManyMice
+                                                                                     : Outcome::NotKept);
+            }
+            settle.start();
+        }
+        return call.createReply(QVariant::fromValue(answered(*mouse, present(false), outcome)));
+    }
+
+    // The mouse follows the family's settings again, and gets now what it would get when plugged
+    // in: the administrator's settings while they are valid, else the family's, else nothing.
+    QDBusMessage forgetOwn(const QDBusMessage& call, const std::string& usbDevice) {
+        const Present before = present(true);
+        const std::optional<Mouse> mouse = before.on(usbDevice);
+        if (!mouse) {
+            return errorReply(call, Outcome::NoSuchMouse);
+        }
+        if (own.keep(OwnSettingsFile::identityOf(*mouse, before.mice), std::nullopt) != OwnSettingsFile::Write::Done) {
+            return errorReply(call, Outcome::NotForgotten);
+        }
+        const std::optional<MouseSettings> administrator =
+            AdministratorSettings::read(AdministratorSettings::filePath()).settings;
+        const std::optional<MouseSettings> family = administrator ? administrator : kept.load().settings;
+        if (family) {
+            sendAndRecord(*mouse, *family,
+                          administrator ? MouseRecord::Source::Administrator : MouseRecord::Source::Family);
+        }
+        settle.start();
+        return call.createReply();
+    }
+
+    // Sends the settings to one mouse in its turn and records what came of it.
+    Outcome sendAndRecord(const Mouse& mouse, const MouseSettings& settings, MouseRecord::Source source) const {
+        const WholeFile::Lock turn = records.turnAt(mouse);
+        const Outcome outcome = Mice::send(mouse, settings.toVorlixConfig().serialize());
+        record(turn, mouse, settings, source, outcome);
+        if (outcome != Outcome::Done) {
+            std::wcout << L"HID错误: " << ServiceSentences::of(outcome) << L" " << label(mouse) << std::endl;
+        }
+        return outcome;
+    }
+
+    // A mouse in a reply: as the mice property lists it, with "error" saying what came of the call.
+    QVariantMap answered(const Mouse& mouse, const Present& mice, Outcome outcome) const {
+        QVariantMap described = describe(mouse, mice, false);
+        described.insert(QStringLiteral("error"), errorName(outcome));
+        return described;
+    }
+
+    void record(const WholeFile::Lock& turn, const Mouse& mouse, const MouseSettings& sent, MouseRecord::Source source,
+                Outcome outcome) const {
+        const MouseRecords::Write write = records.sent(turn, mouse, sent, MouseRecord::Sender::Service, source,
+                                                       outcome);
         if (write != MouseRecords::Write::Done) {
             std::wcout << ServiceSentences::notRecorded(write, records.folder()) << std::endl;
         }
@@ -222,13 +341,14 @@ private:
 
     // The mouse and what it was last sent since it appeared. A record that cannot be used is
     // shown as nothing known, and said in the log when `sayIgnored`.
-    QVariantMap describe(const Mouse& mouse, bool sayIgnored) const {
+    QVariantMap describe(const Mouse& mouse, const Present& mice, bool sayIgnored) const {
         const ReadRecord read = records.of(mouse);
         if (read.fault && sayIgnored) {
             std::wcout << L"已忽略记录：" << label(mouse) << L" " << ServiceSentences::recordIgnored(*read.fault)
                        << std::endl;
         }
         const MouseRecord& record = read.record;
+        const std::optional<MouseSettings> ownSettings = mice.ownOf(mouse);
         return {{QStringLiteral("usbDevice"), QString::fromStdString(mouse.usbDevice)},
                 {QStringLiteral("productId"), QVariant::fromValue(mouse.productId)},
                 {QStringLiteral("productName"), DeviceText::toQString(mouse.productName)},
@@ -236,6 +356,9 @@ private:
                 {QStringLiteral("sentSettings"), record.sent ? BusSettings::toMap(*record.sent) : QVariantMap()},
                 {QStringLiteral("sentAt"), QVariant::fromValue<qulonglong>(record.sentAt)},
                 {QStringLiteral("sentBy"), QString::fromStdString(MouseRecord::senderName(record.sentBy))},
+                {QStringLiteral("sentFrom"), QString::fromStdString(MouseRecord::sourceName(record.sentFrom))},
+                {QStringLiteral("identity"), QString::fromStdString(OwnSettingsFile::identityOf(mouse, mice.mice))},
+                {QStringLiteral("ownSettings"), ownSettings ? BusSettings::toMap(*ownSettings) : QVariantMap()},
                 {QStringLiteral("sendError"), errorName(record.sendError)},
                 {QStringLiteral("appearedAt"), QVariant::fromValue<qulonglong>(record.appearedAt)}};
     }
@@ -248,6 +371,7 @@ private:
 
     const QDBusContext& calls;
     const KeptSettingsFile kept;
+    const OwnSettingsFile own;
     const MouseRecords records;
     QDBusConnection connection;
     MiceEvents events;

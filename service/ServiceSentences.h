@@ -10,6 +10,7 @@
 #include "ServiceNames.h"
 #include "Utf8.h"
 
+#include <optional>
 #include <string>
 
 // What the service says, in its own language, of what the core and the device layer report: the
@@ -30,6 +31,12 @@ inline std::wstring of(Outcome outcome) {
         return L"鼠标已设置，但无法保存设置。";
     case Outcome::NotForgotten:
         return L"无法删除保存的设置。";
+    case Outcome::NoSuchMouse:
+        return L"这个 USB 设备上没有适配的鼠标。";
+    case Outcome::OwnSettings:
+        return L"这个鼠标保存了自己的设置，未更改。";
+    case Outcome::TooManyMice:
+        return L"已为太多鼠标保存了各自的设置。";
     default:
         return std::wstring();
     }
@@ -49,6 +56,16 @@ inline std::wstring keptFileIgnored(const FileFault& fault, const std::string& p
         }
     }
     return L"保存的设置无法读取或不完整：" + Utf8::printable(path);
+}
+
+// Why the file of the mice's own settings at `path` is ignored, as a whole or `lines` of it.
+inline std::wstring ownFileIgnored(const std::optional<FileFault>& fault, size_t lines, const std::string& path) {
+    if (fault) {
+        return (fault->why == FileFault::Why::NotRegular ? L"鼠标自己的设置不是普通文件，已拒绝："
+                                                         : L"鼠标自己的设置无法读取：") +
+               Utf8::printable(path);
+    }
+    return L"鼠标自己的设置中有 " + std::to_wstring(lines) + L" 行不完整：" + Utf8::printable(path);
 }
 
 // Why a mouse's record is ignored.

@@ -136,7 +136,7 @@ private:
             turn.emplace(opened ? records.turnAt(*opened) : WholeFile::Lock());
         }
         const MouseRecords::Write write = opened ? records.sent(*turn, *opened, chosen, MouseRecord::Sender::Service,
-                                                                outcome)
+                                                                MouseRecord::Source::Configure, outcome)
                                                  : MouseRecords::Write::Done;
         if (write != MouseRecords::Write::Done) {
             std::wcout << ServiceSentences::notRecorded(write, records.folder()) << std::endl;
@@ -179,6 +179,12 @@ public:
                                         frequency, speed);
     }
     void forgetKeptSettings() { service.forgetKeptSettings(); }
+    QVariantMap configureMouseAndKeep(const QString& usbDevice, bool liftOffDetection, bool smartScrolling,
+                                      bool remapWheelPress, bool remapGestureButton, int frequency, int speed) {
+        return service.configureMouseAndKeep(usbDevice, liftOffDetection, smartScrolling, remapWheelPress,
+                                             remapGestureButton, frequency, speed);
+    }
+    void forgetMouseSettings(const QString& usbDevice) { service.forgetMouseSettings(usbDevice); }
 
 private:
     MiceService service;

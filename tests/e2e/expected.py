@@ -70,12 +70,24 @@ def arguments(values):
 NAMES = ("liftOffDetection", "smartScrolling", "remapWheelPress", "remapGestureButton", "frequency", "speed")
 
 
-def mouse_entry(device, error=None, sent=None, by="", send_error="", appeared=False):
-    """An emulated mouse as the mice property lists it; given its error ("" for none), as
-    configureAndKeep's reply lists it. Then what it was last sent (the six values), by whom and
-    with what error, and whether vorlixd saw it appear; a time as whether it is set."""
+def identity_of(device, present=()):
+    """What a mouse's own settings are kept under: its serial number while no other mouse of its
+    model present shares it, else the port it is on."""
+    twins = [d for d in present if d.usb_device != device.usb_device and d.product_id == device.product_id
+             and d.serial == device.serial]
+    return f"{device.product_id:04x}/" + (f"serial/{device.serial}" if device.serial and not twins
+                                          else f"port/{device.usb_device}")
+
+
+def mouse_entry(device, error=None, sent=None, by="", send_error="", appeared=False, present=(), source="family",
+                own=None):
+    """An emulated mouse as the mice property lists it among the mice `present`; given its error
+    ("" for none), as configureAndKeep's reply lists it. Then what it was last sent (the six
+    values), by whom, from whose settings and with what error, whether vorlixd saw it appear, and
+    its own settings; a time as whether it is set."""
     entry = {"productId": device.product_id, "productName": device.product or "",
              "serialNumber": device.serial or "", "usbDevice": device.usb_device,
              "sentSettings": dict(zip(NAMES, sent or (), strict=True)) if sent else {}, "sentAt": sent is not None,
-             "sentBy": by, "sendError": send_error, "appearedAt": appeared}
+             "sentBy": by, "sentFrom": source if sent else "", "sendError": send_error, "appearedAt": appeared,
+             "identity": identity_of(device, present), "ownSettings": dict(zip(NAMES, own, strict=True)) if own else {}}
     return entry if error is None else {**entry, "error": error}

@@ -27,9 +27,14 @@ USAGE = ["Usage: vorlixd-apply [/dev/hidrawN]",
          "that hidraw node, or without one to every supported mouse. Exit status: 0 sent or nothing to send, 1 a mouse "
          "did not take them, 2 a mouse's record could not be written, 6 a wrong argument."]
 
-Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name cause recorded earlier",
-                  defaults=("defaults", None, None, None))
+Case = namedtuple("Case", "id mice defaults kept node lines exit_code reports defaults_name cause recorded earlier own",
+                  defaults=("defaults", None, None, None, None))
 SEND_FAILED = "org.vorlix.mouse.vorlixd.Error.SendFailed"
+OWN = KEPT[:5] + (5,)
+OWN_A = "c652/serial/A " + " ".join(arguments(OWN)) + "\n"  # the own settings of the mouse with serial number A
+
+
+OWN_SENT = "Sending its own settings to Glide M3 (USB 1-01, /dev/hidraw0)."
 
 
 def sent(*nodes, name="Glide M3"):
@@ -39,12 +44,12 @@ def sent(*nodes, name="Glide M3"):
 CASES = [
     Case("kept settings to every mouse, wireless first", [Mouse(WIRED_PRO, serial="P"), Mouse(WIRELESS, serial="W")],
          None, KEPT, None, [SENT_KEPT, *sent(1, 0)], 0, {0: [KEPT], 1: [KEPT]},
-         recorded={0: ("by-hand", KEPT, ""), 1: ("by-hand", KEPT, "")}),
+         recorded={0: ("by-hand", KEPT, "", "family"), 1: ("by-hand", KEPT, "", "family")}),
     Case("after resume", [Mouse(WIRELESS)], None, KEPT, None, [SENT_KEPT, *sent(0)], 0, {0: [KEPT]},
-         cause="resume", recorded={0: ("resume", KEPT, "")}),
+         cause="resume", recorded={0: ("resume", KEPT, "", "family")}),
     Case("after resume with nothing to send", [Mouse(WIRELESS)], None, None, None,
          ["No settings are kept: nothing was sent."], 0, {0: [ADMINISTRATOR]}, cause="resume",
-         recorded={0: ("", None, "")}, earlier=ADMINISTRATOR),
+         recorded={0: ("", None, "", "")}, earlier=ADMINISTRATOR),
     Case("the administrator's last line wins", [Mouse(WIRELESS)],
          'VORLIXD_OPTIONS="--speed 5"\n  VORLIXD_OPTIONS="--speed 2 --frequency 500"\n',
          KEPT, None, ["Sending the settings of {defaults}.", *sent(0)], 0, {0: [ADMINISTRATOR]}),
@@ -94,13 +99,28 @@ CASES = [
     Case("not ready at first: tried again", [Mouse(WIRELESS, fault=SEND_FAILS_ONCE)], None, KEPT, 0,
          [SENT_KEPT, *sent(0)], 0, {0: [KEPT]}),
     Case("never takes them", [Mouse(WIRELESS, fault=SEND_FAILS)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1, {},
-         recorded={0: ("by-hand", KEPT, SEND_FAILED)}),
+         recorded={0: ("by-hand", KEPT, SEND_FAILED, "family")}),
     Case("takes nothing of them", [Mouse(WIRELESS, fault=NOTHING_TAKEN)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1,
          {}),
     Case("takes part of them", [Mouse(WIRELESS, fault=SHORT_SEND)], None, KEPT, None, [SENT_KEPT, NOT_TAKEN], 1, {},
-         recorded={0: ("by-hand", KEPT, SEND_FAILED)}),
+         recorded={0: ("by-hand", KEPT, SEND_FAILED, "family")}),
     Case("one mouse fails, the next still gets them", [Mouse(WIRELESS, fault=SEND_FAILS), Mouse(WIRELESS)], None,
          KEPT, None, [SENT_KEPT, NOT_TAKEN, *sent(1)], 1, {1: [KEPT]}),
+    Case("its own settings to one mouse, the kept ones to the other", [Mouse(WIRELESS, serial="A"), Mouse(WIRED_PRO)],
+         None, KEPT, None, [SENT_KEPT, OWN_SENT, *sent(0, 1)], 0, {0: [OWN], 1: [KEPT]},
+         recorded={0: ("by-hand", OWN, "", "own"), 1: ("by-hand", KEPT, "", "family")}, own=OWN_A),
+    Case("its own settings wherever it is plugged in", [Mouse(WIRELESS, serial="B"), Mouse(WIRELESS, serial="A")],
+         None, None, 1, [OWN_SENT.replace("1-01, /dev/hidraw0", "1-02, /dev/hidraw1"), *sent(1)], 0, {1: [OWN]},
+         own=OWN_A),
+    Case("a twin of the same serial number: by its port", [Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="A")],
+         None, KEPT, 1, [SENT_KEPT, *sent(1)], 0, {1: [KEPT]}, own=OWN_A),
+    Case("a damaged line costs only its mouse", [Mouse(WIRELESS, serial="A"), Mouse(WIRED_PRO, serial="P")], None,
+         KEPT, None, ["Ignored 1 line(s) of {state}/own-settings that are not as the service writes them: those mice "
+                      "get the kept settings.", SENT_KEPT, OWN_SENT, *sent(0, 1)], 0, {0: [OWN], 1: [KEPT]},
+         own=OWN_A + "c656/serial/P --speed 9\n"),
+    Case("the administrator's file wins over a mouse's own", [Mouse(WIRELESS, serial="A")],
+         'VORLIXD_OPTIONS="--speed 2 --frequency 500"\n', KEPT, None, ["Sending the settings of {defaults}.", *sent(0)],
+         0, {0: [ADMINISTRATOR]}, recorded={0: ("by-hand", ADMINISTRATOR, "", "administrator")}, own=OWN_A),
     Case("a mouse without a name", [Mouse(WIRELESS, product=None)], None, KEPT, 0,
          [SENT_KEPT, "Sent to an unnamed mouse (USB 1-01, /dev/hidraw0)."], 0, {0: [KEPT]}),
     Case("no name strings needed", [Mouse(WIRELESS, fault=STRINGS_UNREADABLE)], None, KEPT, 0,
@@ -118,6 +138,8 @@ def test_vorlixd_apply(mouse_rig, vorlixd_apply, workdir, case):
     if case.kept is not None:
         kept = case.kept if isinstance(case.kept, str) else " ".join(arguments(case.kept)) + "\n"
         (state / "kept-settings").write_text(kept)
+    if case.own is not None:
+        (state / "own-settings").write_text(case.own)
     environment = {"STATE_DIRECTORY": str(state), "VORLIXD_DEFAULTS_FILE": str(defaults)}
     if case.earlier:
         earlier = workdir / "earlier"
@@ -130,8 +152,8 @@ def test_vorlixd_apply(mouse_rig, vorlixd_apply, workdir, case):
     assert result.returncode == case.exit_code
     assert {i: m.reports for i, m in enumerate(mice) if m.reports} == {
         i: [report_for(values) for values in sent_values] for i, sent_values in case.reports.items()}
-    for i, (by, values, error) in (case.recorded or {}).items():
+    for i, (by, values, error, source) in (case.recorded or {}).items():
         fields = dict(line.split("=", 1) for line in
                       (Path(mouse_rig.records) / f"mouse-{mice[i].usb_device}").read_text().splitlines())
-        assert (fields["sentBy"], fields["sentSettings"], fields["sendError"]) == (
-            by, " ".join(arguments(values)) if values else "", error)
+        assert (fields["sentBy"], fields["sentSettings"], fields["sendError"], fields["sentFrom"]) == (
+            by, " ".join(arguments(values)) if values else "", error, source)

@@ -27,7 +27,8 @@ INTROSPECTION = f"""\
 """
 OURS = [f'<interface name="{MICE}">', 'type="aa{sv}" name="mice"', 'type="a{sv}" name="keptSettings"',
         'type="a{sv}" name="administratorSettings"',
-        '<method name="configureAndKeep">', '<method name="forgetKeptSettings"/>']
+        '<method name="configureAndKeep">', '<method name="forgetKeptSettings"/>',
+        '<method name="configureMouseAndKeep">', '<method name="forgetMouseSettings">']
 
 
 def keep_line(values):

@@ -44,13 +44,47 @@ def shown(key, value):
     """A mice entry's value as mouse_entry gives it: a time as whether it is set."""
     if key in ("sentAt", "appearedAt"):
         return value != 0
-    return {name: setting["data"] for name, setting in value.items()} if key == "sentSettings" else value
+    if key in ("sentSettings", "ownSettings"):
+        return {name: setting["data"] for name, setting in value.items()}
+    return value
 
 
 def keep(bus, values, user=None):
     """configureAndKeep's reply: each mouse as a dict, or the error busctl printed."""
     return mice_of(bus, "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii",
                    *(str(v).lower() for v in values), user=user)
+
+
+def keep_own(bus, usb_device, values):
+    """configureMouseAndKeep's reply as a dict, or the error busctl printed."""
+    result = bus.client("busctl", "--json=short", "call", SERVICE, OBJECT_PATH, MICE, "configureMouseAndKeep",
+                        "sbbbbii", usb_device, *(str(v).lower() for v in values))
+    if result.returncode != 0:
+        return result.stderr.strip()
+    return {key: shown(key, value["data"]) for key, value in json.loads(result.stdout)["data"][0].items()}
+
+
+# Two models and a twin: one mouse is given its own speed, a keep for the family leaves it as it
+# is, and once it follows the family's again it gets them at once. An unknown mouse keeps nothing.
+def test_each_mouse_its_own_settings(serve, system_bus, workdir):
+    _, devices = serve([Mouse(WIRELESS, serial="A"), Mouse(WIRED_PRO, serial="P"), Mouse(WIRELESS, serial="A")])
+    first, pro, twin = devices
+    own = KEPT[:5] + (5,)
+    assert keep_own(system_bus, "1-01", own) == mouse_entry(first, "", own, "service", present=devices, source="own",
+                                                            own=own)
+    assert [len(d.reports) for d in devices] == [1, 0, 0]
+    replied = keep(system_bus, KEPT)
+    assert [(m["usbDevice"], m["error"]) for m in replied] == [("1-01", ERROR + "OwnSettings"), ("1-03", ""),
+                                                               ("1-02", "")]
+    assert [d.reports for d in devices] == [[report_for(own)], [report_for(KEPT)], [report_for(KEPT)]]
+    assert system_bus.configure(("'1-01'",), "gdbus", member="forgetMouseSettings", interface=MICE) == Reply(None, None)
+    assert first.reports[-1] == report_for(KEPT)
+    listed = mice_of(system_bus, "get-property", SERVICE, OBJECT_PATH, MICE, "mice")
+    assert [(m["identity"], m["sentFrom"], m["ownSettings"]) for m in listed] == [
+        ("c652/port/1-01", "family", {}), ("c652/port/1-03", "family", {}), ("c656/serial/P", "family", {})]
+    written = (workdir / "state" / "own-settings").read_text()
+    assert keep_own(system_bus, "9-9", own).endswith("这个 USB 设备上没有适配的鼠标。")
+    assert (workdir / "state" / "own-settings").read_text() == written == ""
 
 
 # What configureAndKeep leaves in the state folder: the new settings only once a mouse took
@@ -112,10 +146,10 @@ def test_every_mouse_gets_the_settings(serve, system_bus, workdir, mice, errors,
     replied = keep(system_bus, KEPT)
     # Discovery's order: the wireless receiver first, whatever the system lists first.
     ranked = sorted((d for d in devices if d.interface == 0), key=lambda device: device.product_id != WIRELESS)
-    assert listed == [mouse_entry(device) for device in ranked]
+    assert listed == [mouse_entry(device, present=devices) for device in ranked]
     # Each mouse's record says what it was sent and whether it took the whole report.
     named = [ERROR + error if error else "" for error in errors]
-    assert replied == [mouse_entry(device, error, KEPT, "service", error)
+    assert replied == [mouse_entry(device, error, KEPT, "service", error, present=devices)
                        for device, error in zip(ranked, named, strict=True)]
     assert [len(d.reports) for d in devices] == reports
     assert all(r == report_for(KEPT) for d in devices for r in d.reports)

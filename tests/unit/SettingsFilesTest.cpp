@@ -3,6 +3,7 @@
 #include "ApplySentences.h"
 #include "KeptSettingsFile.h"
 #include "MouseRecord.h"
+#include "OwnSettingsFile.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <tuple>
@@ -127,6 +129,62 @@ TEST(KeptSettingsFileTest, SaveRemovesOnlyItsOwnLeftovers) {
     std::filesystem::remove_all(folder);
 }
 
+// Which mouse is "this mouse" after a replug: its serial number while no other present mouse of
+// its model shares it, else its port; and what a serial number may hold stays inside its line.
+TEST(OwnSettingsFileTest, AMouseIsFoundByItsSerialNumberOrElseItsPort) {
+    const auto mouse = [](const char* port, uint16_t model, const wchar_t* serial) {
+        return Mouse{port, "7", model, L"", serial, "/dev/hidraw0"};
+    };
+    const Mouse lone = mouse("1-1", 0xC652, L"A");
+    const std::vector<std::tuple<const char*, Mouse, std::vector<Mouse>, std::string>> cases = {
+        {"a serial number of its own", lone, {lone, mouse("1-2", 0xC656, L"A")}, "c652/serial/A"},
+        {"a twin shares it", lone, {lone, mouse("1-2", 0xC652, L"A")}, "c652/port/1-1"},
+        {"no serial number", mouse("1-1.4", 0xC655, L""), {}, "c655/port/1-1.4"},
+        {"odd bytes", mouse("1-1", 0xC652, L"a b/\u00e9%"), {}, "c652/serial/a%20b%2F%C3%A9%25"},
+    };
+    for (const auto& [name, which, present, identity] : cases) {
+        EXPECT_EQ(OwnSettingsFile::identityOf(which, present), identity) << name;
+    }
+}
+
+// A line that is not exactly as written costs its own mouse alone its settings; the file is
+// rewritten from what could be read, and never holds more mice than it may.
+TEST(OwnSettingsFileTest, ADamagedLineCostsOnlyItsMouse) {
+    const std::string good = "c652/serial/A " + KeptSettingsFile::line(SPEED_2);
+    const std::vector<std::tuple<const char*, std::string, size_t>> lines = {
+        {"as written", good, 0},
+        {"settings refused", "c656/port/1-2 --speed 9\n", 1},
+        {"no settings", "c656/port/1-2\n", 1},
+        {"a kind of its own", "c656/usb/1-2 " + KeptSettingsFile::line(BOTH), 1},
+        {"a plain byte escaped", "c656/serial/%41 " + KeptSettingsFile::line(BOTH), 1},
+        {"the same mouse twice", good, 1},
+        {"no line end", "c656/port/1-3 --speed 2", 1},
+    };
+    std::string text;
+    size_t refused = 0;
+    for (const auto& [name, line, refusals] : lines) {
+        text += line;
+        refused += refusals;
+        const OwnSettingsFile::Read read = OwnSettingsFile::fromText(text);
+        EXPECT_EQ(read.refusedLines, refused) << name;
+        EXPECT_EQ(read.settings, (std::map<std::string, MouseSettings>{{"c652/serial/A", SPEED_2}})) << name;
+    }
+    char made[] = "/tmp/vorlixd-unit-XXXXXX";
+    ASSERT_NE(mkdtemp(made), nullptr);
+    const OwnSettingsFile file(std::string(made) + "/own-settings");
+    std::ofstream(file.path()) << text;
+    ASSERT_EQ(file.keep("c655/port/1-4", BOTH), OwnSettingsFile::Write::Done);
+    EXPECT_EQ(file.load().refusedLines, 0U);
+    EXPECT_EQ(file.load().settings.size(), 2U);
+    for (size_t i = 0; i < OwnSettingsFile::MOST_MICE - 2; ++i) {
+        ASSERT_EQ(file.keep("c655/port/2-" + std::to_string(i), BOTH), OwnSettingsFile::Write::Done);
+    }
+    EXPECT_EQ(file.keep("c655/port/3-1", BOTH), OwnSettingsFile::Write::TooManyMice);
+    EXPECT_EQ(file.keep("c655/port/1-4", std::nullopt), OwnSettingsFile::Write::Done);
+    EXPECT_EQ(file.load().settings.size(), OwnSettingsFile::MOST_MICE - 1);
+    std::filesystem::remove_all(made);
+}
+
 // A mouse's record is used only when it is exactly what vorlixd writes, about this appearance of
 // the mouse, in a regular file of its own; anything else reads as nothing known, with a reason.
 TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
@@ -135,10 +193,11 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
     const std::filesystem::path file = std::filesystem::path(made) / "mouse-1-1";
     const MouseRecords records(made);
     const Mouse& mouse = MOUSE;
-    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, std::nullopt, MouseRecord::Sender::PlugIn, Outcome::Done,
-                           MouseRecord::now()),
+    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, std::nullopt, MouseRecord::Sender::PlugIn,
+                           MouseRecord::Source::Family, Outcome::Done, MouseRecord::now()),
               Written::Done);
-    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, SPEED_2, MouseRecord::Sender::Resume, Outcome::SendFailed),
+    ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, SPEED_2, MouseRecord::Sender::Resume,
+                           MouseRecord::Source::Family, Outcome::SendFailed),
               Written::Done);
     const std::string written = MouseRecords::text(records.of(mouse).record);
     const auto replaced = [&written](const std::string& from, const std::string& to) {
@@ -155,6 +214,8 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
         {"a field misnamed", [&] { std::ofstream(file) << replaced("sentAt=", "sentat="); }, Why::NotWritten},
         {"a time with a sign", [&] { std::ofstream(file) << replaced("sentAt=", "sentAt=+"); }, Why::NotWritten},
         {"sent by nobody", [&] { std::ofstream(file) << replaced("sentBy=resume", "sentBy="); }, Why::NotWritten},
+        {"sent from nowhere", [&] { std::ofstream(file) << replaced("sentFrom=family", "sentFrom="); },
+         Why::NotWritten},
         {"an error not of a send", [&] { std::ofstream(file) << replaced("SendFailed", "NotKept"); }, Why::NotWritten},
         {"settings refused", [&] { std::ofstream(file) << replaced("--speed 2", "--speed 9"); }, Why::NotWritten},
         {"a trailing blank", [&] { std::ofstream(file) << written + " "; }, Why::NotWritten},
@@ -193,7 +254,10 @@ pid_t sender(const MouseRecords& records, const std::string& log, int speed, Wri
         const WholeFile::Lock turn = records.turnAt(MOUSE);
         std::ofstream(log, std::ios::app) << speed;
         const MouseSettings sent = MouseSettings::fromOptions({L"--speed", std::to_wstring(speed)});
-        _exit(records.sent(turn, MOUSE, sent, MouseRecord::Sender::PlugIn, Outcome::Done) == expected ? 0 : 1);
+        _exit(records.sent(turn, MOUSE, sent, MouseRecord::Sender::PlugIn, MouseRecord::Source::Family,
+                           Outcome::Done) == expected
+                  ? 0
+                  : 1);
     }
     return child;
 }

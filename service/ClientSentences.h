@@ -49,7 +49,7 @@ public:
                        ? tr("Nothing sent since it was plugged in at %1.").arg(at)
                        : tr("Nothing sent since it was plugged in at %1: no settings are kept.").arg(at);
         }
-        const QString which = whichSettings(mouse.sent, kept, administrator);
+        const QString which = whichSettings(mouse, kept, administrator);
         const QString why = mouse.sentBy == MouseRecord::Sender::PlugIn    ? tr("when plugged in")
                             : mouse.sentBy == MouseRecord::Sender::Resume  ? tr("after resume")
                             : mouse.sentBy == MouseRecord::Sender::ByHand  ? tr("when sent by hand")
@@ -93,22 +93,33 @@ public:
         }
     }
 
+    // All six settings of a map by name, or none.
+    static std::optional<MouseSettings> settingsIn(const QVariantMap& map) {
+        QStringList unreadable;
+        const MouseSettings settings = BusSettings::fromMap(map, unreadable);
+        return unreadable.isEmpty() ? std::optional<MouseSettings>(settings) : std::nullopt;
+    }
+
     static QString printable(const QString& text) {
         return QString::fromStdWString(PrintableText::escape(text.toStdWString()));
     }
 
 private:
-    static QString whichSettings(const QVariantMap& sent, const std::optional<MouseSettings>& kept,
+    // Whose settings the mouse was sent, as its record says, while they are still those; the
+    // settings sent through the first mouse's interface, or kept before, are other settings.
+    static QString whichSettings(const Mouse& mouse, const std::optional<MouseSettings>& kept,
                                  const std::optional<MouseSettings>& administrator) {
-        QStringList unreadable;
-        const MouseSettings settings = BusSettings::fromMap(sent, unreadable);
-        if (unreadable.isEmpty() && kept == settings) {
-            return tr("the kept settings");
+        const std::optional<MouseSettings> sent = settingsIn(mouse.sent);
+        switch (mouse.sentFrom) {
+        case MouseRecord::Source::Own:
+            return sent && settingsIn(mouse.own) == sent ? tr("its own settings") : tr("other settings");
+        case MouseRecord::Source::Family:
+            return sent && kept == sent ? tr("the kept settings") : tr("other settings");
+        case MouseRecord::Source::Administrator:
+            return sent && administrator == sent ? tr("the administrator's settings") : tr("other settings");
+        default:
+            return tr("other settings");
         }
-        if (unreadable.isEmpty() && administrator == settings) {
-            return tr("the administrator's settings");
-        }
-        return tr("other settings");
     }
 
     // Local time; the date too unless it is today.

@@ -56,8 +56,11 @@ public:
         QVariantMap sent;
         quint64 sentAt = 0;
         MouseRecord::Sender sentBy = MouseRecord::Sender::None;
+        MouseRecord::Source sentFrom = MouseRecord::Source::None;
         Outcome sendError = Outcome::Done;
         quint64 appearedAt = 0;
+        QString identity;  // what its own settings are kept under
+        QVariantMap own;   // its own settings by name; empty while it follows the family's
         QVariantMap entry; // all of it, by the bus's own keys, for clients that hand it on
     };
 
@@ -113,6 +116,32 @@ public:
             const Answer answer = answerTo(reply);
             answered(answer, answer.outcome == Outcome::Done ? miceIn(reply.arguments().value(0)) : QVector<Mouse>());
         });
+    }
+
+    // Sends the settings to the mouse on `usbDevice` alone and keeps them as its own; the answer
+    // is that mouse with what it did.
+    static void applyToMouse(const QString& usbDevice, const MouseSettings& settings, bool askPassword,
+                             QObject* context, const std::function<void(const Answer&, const Mouse&)>& answered) {
+        QDBusMessage call = QDBusMessage::createMethodCall(SERVICE, PATH, MICE_INTERFACE,
+                                                           QStringLiteral("configureMouseAndKeep"));
+        call.setArguments(QVariantList{usbDevice} + BusSettings::toArguments(settings));
+        call.setInteractiveAuthorizationAllowed(askPassword);
+        send(call, context, [answered](const QDBusMessage& reply) {
+            const Answer answer = answerTo(reply);
+            answered(answer, answer.outcome == Outcome::Done
+                                 ? mouseIn(qdbus_cast<QVariantMap>(reply.arguments().value(0)))
+                                 : Mouse());
+        });
+    }
+
+    // The mouse on `usbDevice` follows the family's settings again.
+    static void forgetMouse(const QString& usbDevice, bool askPassword, QObject* context,
+                            const std::function<void(const Answer&)>& answered) {
+        QDBusMessage call = QDBusMessage::createMethodCall(SERVICE, PATH, MICE_INTERFACE,
+                                                           QStringLiteral("forgetMouseSettings"));
+        call << usbDevice;
+        call.setInteractiveAuthorizationAllowed(askPassword);
+        send(call, context, [answered](const QDBusMessage& reply) { answered(answerTo(reply)); });
     }
 
     // Keeps no settings any more.
@@ -247,26 +276,39 @@ private:
     }
 
     // The mice property, or configureAndKeep's reply, where `error` names why a mouse did not
-    // take the settings. What a service without a record leaves out counts as never sent or seen.
+    // take the settings.
     static QVector<Mouse> miceIn(const QVariant& listed) {
         QVector<Mouse> mice;
-        for (QVariantMap mouse : qdbus_cast<QList<QVariantMap>>(listed)) {
-            mouse.insert(QStringLiteral("sentSettings"),
-                         qdbus_cast<QVariantMap>(mouse.value(QStringLiteral("sentSettings"))));
-            const auto outcome = [&mouse](const char* key) {
-                const QString error = mouse.value(QLatin1String(key)).toString();
-                return error.isEmpty() ? Outcome::Done : failure(error);
-            };
-            mice.append({mouse.value(QStringLiteral("usbDevice")).toString(),
-                         mouse.value(QStringLiteral("productId")).toUInt(),
-                         mouse.value(QStringLiteral("productName")).toString(),
-                         mouse.value(QStringLiteral("serialNumber")).toString(), outcome("error"),
-                         mouse.value(QStringLiteral("sentSettings")).toMap(),
-                         mouse.value(QStringLiteral("sentAt")).toULongLong(),
-                         MouseRecord::senderNamed(mouse.value(QStringLiteral("sentBy")).toString().toStdString()),
-                         outcome("sendError"), mouse.value(QStringLiteral("appearedAt")).toULongLong(), mouse});
+        for (const QVariantMap& mouse : qdbus_cast<QList<QVariantMap>>(listed)) {
+            mice.append(mouseIn(mouse));
         }
         return mice;
+    }
+
+    // One mouse of those, or configureMouseAndKeep's reply. What a service without a record leaves
+    // out counts as never sent or seen.
+    static Mouse mouseIn(QVariantMap mouse) {
+        for (const QString key : {QStringLiteral("sentSettings"), QStringLiteral("ownSettings")}) {
+            mouse.insert(key, qdbus_cast<QVariantMap>(mouse.value(key)));
+        }
+        const auto text = [&mouse](const char* key) { return mouse.value(QLatin1String(key)).toString(); };
+        const auto outcome = [&text](const char* key) {
+            return text(key).isEmpty() ? Outcome::Done : failure(text(key));
+        };
+        return {text("usbDevice"),
+                mouse.value(QStringLiteral("productId")).toUInt(),
+                text("productName"),
+                text("serialNumber"),
+                outcome("error"),
+                mouse.value(QStringLiteral("sentSettings")).toMap(),
+                mouse.value(QStringLiteral("sentAt")).toULongLong(),
+                MouseRecord::senderNamed(text("sentBy").toStdString()),
+                MouseRecord::sourceNamed(text("sentFrom").toStdString()),
+                outcome("sendError"),
+                mouse.value(QStringLiteral("appearedAt")).toULongLong(),
+                text("identity"),
+                mouse.value(QStringLiteral("ownSettings")).toMap(),
+                mouse};
     }
 
     // Failures are told apart by their names alone; their messages are for people.

@@ -119,8 +119,10 @@ public:
     bool applyAnswered(const Answer& answer, const QVector<Mouse>& miceReached) {
         applying = false;
         result = answer;
-        everyMouseTookThem = std::all_of(miceReached.begin(), miceReached.end(),
-                                         [](const Mouse& mouse) { return mouse.outcome == Outcome::Done; });
+        // A mouse that keeps its own settings was left as it is, as it should be.
+        everyMouseTookThem = std::all_of(miceReached.begin(), miceReached.end(), [](const Mouse& mouse) {
+            return mouse.outcome == Outcome::Done || mouse.outcome == Outcome::OwnSettings;
+        });
         switch (answer.outcome) {
         case Outcome::Done:
             showSent(Source::Kept);

@@ -119,25 +119,13 @@
         <source>other settings</source>
         <translation>其他设置</translation>
     </message>
+    <message>
+        <source>its own settings</source>
+        <translation>它自己的设置</translation>
+    </message>
 </context>
 <context>
     <name>CtlText</name>
-    <message>
-        <source>Usage: vorlixctl [list] [--json]
-       vorlixctl keep [--json] [--no-ask-password] [OPTIONS]
-       vorlixctl forget [--no-ask-password]
-       vorlixctl monitor [--json]
-       vorlixctl export
-       vorlixctl import [--no-ask-password] FILE|-
-Keeps the settings of the supported mice through the vorlixd service, and shows what each mouse was last sent. OPTIONS are vorlixd&apos;s: --frequency 125|250|500|1000, --speed 1..5, --lift-off-detection, --smart-scrolling, --remap-wheel-press, --remap-gesture-button true|false; keep changes only those given. Exit status: 0 done, 1 a mouse did not take the settings or the service failed, 4 not allowed, 6 a wrong command line or file.</source>
-        <translation>用法：vorlixctl [list] [--json]
-       vorlixctl keep [--json] [--no-ask-password] [选项]
-       vorlixctl forget [--no-ask-password]
-       vorlixctl monitor [--json]
-       vorlixctl export
-       vorlixctl import [--no-ask-password] 文件|-
-通过 vorlixd 服务保存受支持鼠标的设置，并显示每只鼠标最后收到的设置。选项与 vorlixd 相同：--frequency 125|250|500|1000、--speed 1..5、--lift-off-detection、--smart-scrolling、--remap-wheel-press、--remap-gesture-button true|false；keep 只更改给出的选项。退出状态：0 完成，1 有鼠标没有接受设置或服务失败，4 无权更改，6 命令行或文件有误。</translation>
-    </message>
     <message>
         <source>  USB device %1</source>
         <translation>  USB 设备 %1</translation>
@@ -175,10 +163,6 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
         <translation>%1：没有接受设置：鼠标没有接受报告。</translation>
     </message>
     <message>
-        <source>Unplugged: %1, USB device %2.</source>
-        <translation>已拔出：%1，USB 设备 %2。</translation>
-    </message>
-    <message>
         <source>Plugged in: %1. %2</source>
         <translation>已插入：%1。%2</translation>
     </message>
@@ -201,6 +185,54 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
     <message>
         <source>it is larger than 64 KiB</source>
         <translation>它大于 64 KiB</translation>
+    </message>
+    <message>
+        <source>Usage: vorlixctl [list] [--json]
+       vorlixctl keep [--json] [--no-ask-password] [--mouse ID] [OPTIONS]
+       vorlixctl forget [--no-ask-password] [--mouse ID]
+       vorlixctl monitor [--json]
+       vorlixctl export
+       vorlixctl import [--no-ask-password] FILE|-
+Keeps the settings of the supported mice through the vorlixd service, and shows what each mouse was last sent. OPTIONS are vorlixd&apos;s: --frequency 125|250|500|1000, --speed 1..5, --lift-off-detection, --smart-scrolling, --remap-wheel-press, --remap-gesture-button true|false; keep changes only those given. With --mouse, keep gives that one mouse its own settings and forget sets it back to the kept settings; ID is its USB device, its serial number or a part of its name that no other mouse has. Exit status: 0 done, 1 a mouse did not take the settings or the service failed, 4 not allowed, 6 a wrong command line or file.</source>
+        <translation>用法：vorlixctl [list] [--json]
+       vorlixctl keep [--json] [--no-ask-password] [--mouse 标识] [选项]
+       vorlixctl forget [--no-ask-password] [--mouse 标识]
+       vorlixctl monitor [--json]
+       vorlixctl export
+       vorlixctl import [--no-ask-password] 文件|-
+通过 vorlixd 服务保存受支持鼠标的设置，并显示每只鼠标最后收到的设置。选项与 vorlixd 相同：--frequency 125|250|500|1000、--speed 1..5、--lift-off-detection、--smart-scrolling、--remap-wheel-press、--remap-gesture-button true|false；keep 只更改给出的选项。使用 --mouse 时，keep 为这一只鼠标保存它自己的设置，forget 让它重新使用保存的设置；标识是它的 USB 设备、序列号，或其他鼠标名称中没有的一段名称。退出状态：0 完成，1 有鼠标没有接受设置或服务失败，4 无权更改，6 命令行或文件有误。</translation>
+    </message>
+    <message>
+        <source>  Its own settings, kept for %1: %2</source>
+        <translation>  它自己的设置，保存在 %1 名下：%2</translation>
+    </message>
+    <message>
+        <source>  Follows the kept settings; its own would be kept for %1</source>
+        <translation>  使用保存的设置；它自己的设置会保存在 %1 名下</translation>
+    </message>
+    <message>
+        <source>%1: keeps its own settings, and was left as it is.</source>
+        <translation>%1：保留它自己的设置，未更改。</translation>
+    </message>
+    <message>
+        <source>%1: follows the kept settings again.</source>
+        <translation>%1：重新使用保存的设置。</translation>
+    </message>
+    <message>
+        <source>%1 names more than one mouse: %2.</source>
+        <translation>%1 对应多只鼠标：%2。</translation>
+    </message>
+    <message>
+        <source>No supported mouse is %1.</source>
+        <translation>没有与 %1 对应的受支持鼠标。</translation>
+    </message>
+    <message>
+        <source>Unplugged: %1.</source>
+        <translation>已拔出：%1。</translation>
+    </message>
+    <message>
+        <source>No mouse with the identity %1 is plugged in: its own settings were not imported.</source>
+        <translation>没有插入标识为 %1 的鼠标：它自己的设置未导入。</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct CtlRequest {
     bool json = false;
     bool askPassword = true;
     std::vector<std::wstring> options; // keep's setting options, as given
+    QString mouse;                     // keep's and forget's --mouse: the one mouse meant, else every mouse
     QString file;                      // import's file, "-" for standard input
     bool wrong = false;                // the usage applies, not the command
 
@@ -44,9 +46,16 @@ struct CtlRequest {
         }
         const bool changes = request.command == Command::Keep || request.command == Command::Forget ||
                              request.command == Command::Import;
+        const int mouse = rest.indexOf(QStringLiteral("--mouse"));
+        if (mouse >= 0) {
+            request.mouse = rest.value(mouse + 1);
+            request.wrong = request.mouse.isEmpty() ||
+                            (request.command != Command::Keep && request.command != Command::Forget);
+            rest.erase(rest.begin() + mouse, rest.begin() + std::min(mouse + 2, rest.size()));
+        }
         const bool jsonAsked = request.command == Command::List || request.command == Command::Keep ||
                                request.command == Command::Monitor;
-        request.wrong = (request.json && !jsonAsked) || (!request.askPassword && !changes);
+        request.wrong = request.wrong || (request.json && !jsonAsked) || (!request.askPassword && !changes);
         if (request.command == Command::Keep) {
             for (const QString& word : rest) {
                 request.options.push_back(word.toStdWString());

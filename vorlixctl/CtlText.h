@@ -15,6 +15,10 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <optional>
 
 // What vorlixctl prints: for people, in their language, with the windows' sentences about each
@@ -31,15 +35,17 @@ public:
 
     static QString usage() {
         return tr("Usage: vorlixctl [list] [--json]\n"
-                  "       vorlixctl keep [--json] [--no-ask-password] [OPTIONS]\n"
-                  "       vorlixctl forget [--no-ask-password]\n"
+                  "       vorlixctl keep [--json] [--no-ask-password] [--mouse ID] [OPTIONS]\n"
+                  "       vorlixctl forget [--no-ask-password] [--mouse ID]\n"
                   "       vorlixctl monitor [--json]\n"
                   "       vorlixctl export\n"
                   "       vorlixctl import [--no-ask-password] FILE|-\n"
                   "Keeps the settings of the supported mice through the vorlixd service, and shows what each mouse "
                   "was last sent. OPTIONS are vorlixd's: --frequency 125|250|500|1000, --speed 1..5, "
                   "--lift-off-detection, --smart-scrolling, --remap-wheel-press, --remap-gesture-button true|false; "
-                  "keep changes only those given. Exit status: 0 done, 1 a mouse did not take the settings or the "
+                  "keep changes only those given. With --mouse, keep gives that one mouse its own settings and "
+                  "forget sets it back to the kept settings; ID is its USB device, its serial number or a part of "
+                  "its name that no other mouse has. Exit status: 0 done, 1 a mouse did not take the settings or the "
                   "service failed, 4 not allowed, 6 a wrong command line or file.");
     }
 
@@ -49,6 +55,9 @@ public:
         for (const Mouse& mouse : reading.mice) {
             lines << ClientSentences::identity(mouse) << tr("  USB device %1").arg(mouse.usbDevice)
                   << QStringLiteral("  ") + lastSent(mouse, reading, now);
+            const std::optional<MouseSettings> own = ClientSentences::settingsIn(mouse.own);
+            lines << (own ? tr("  Its own settings, kept for %1: %2").arg(mouse.identity, optionLine(*own))
+                          : tr("  Follows the kept settings; its own would be kept for %1").arg(mouse.identity));
         }
         if (reading.mice.isEmpty()) {
             lines << tr("No supported mouse is plugged in.");
@@ -74,13 +83,60 @@ public:
     static QString keptBy(const QVector<Mouse>& reached) {
         QStringList lines;
         for (const Mouse& mouse : reached) {
-            const QString who = tr("%1, USB device %2").arg(ClientSentences::identity(mouse), mouse.usbDevice);
-            lines << (mouse.outcome == Outcome::Done ? tr("%1: took the settings.").arg(who)
-                      : mouse.outcome == Outcome::CannotOpen
-                          ? tr("%1: did not take them: it could not be opened.").arg(who)
-                          : tr("%1: did not take them: it did not take the report.").arg(who));
+            lines << tookThem(mouse);
         }
         return lines.join(QLatin1Char('\n'));
+    }
+
+    // Whether a mouse took the settings sent to it, or was left with its own.
+    static QString tookThem(const Mouse& mouse) {
+        const QString who = whoIs(mouse);
+        switch (mouse.outcome) {
+        case Outcome::Done:
+            return tr("%1: took the settings.").arg(who);
+        case Outcome::OwnSettings:
+            return tr("%1: keeps its own settings, and was left as it is.").arg(who);
+        case Outcome::CannotOpen:
+            return tr("%1: did not take them: it could not be opened.").arg(who);
+        default:
+            return tr("%1: did not take them: it did not take the report.").arg(who);
+        }
+    }
+
+    static QString forgottenBy(const Mouse& mouse) {
+        return tr("%1: follows the kept settings again.").arg(whoIs(mouse));
+    }
+
+    // The one mouse that `id` names: its USB device, its serial number, or a part of its name that
+    // no other mouse has; or why there is none.
+    struct Named {
+        std::optional<Mouse> mouse;
+        QString why;
+    };
+
+    static Named named(const QVector<Mouse>& mice, const QString& id) {
+        using Test = std::function<bool(const Mouse&)>;
+        const std::vector<Test> tests = {
+            [&id](const Mouse& mouse) { return mouse.usbDevice == id; },
+            [&id](const Mouse& mouse) { return mouse.serialNumber == id; },
+            [&id](const Mouse& mouse) { return mouse.name.contains(id, Qt::CaseInsensitive); },
+        };
+        for (const Test& test : tests) {
+            QVector<Mouse> found;
+            std::copy_if(mice.begin(), mice.end(), std::back_inserter(found), test);
+            if (found.size() == 1) {
+                return {found.first(), QString()};
+            }
+            if (found.size() > 1) {
+                QStringList candidates;
+                for (const Mouse& mouse : found) {
+                    candidates << whoIs(mouse);
+                }
+                return {std::nullopt, tr("%1 names more than one mouse: %2.")
+                                          .arg(ClientSentences::printable(id), candidates.join(QStringLiteral("; ")))};
+            }
+        }
+        return {std::nullopt, tr("No supported mouse is %1.").arg(ClientSentences::printable(id))};
     }
 
     static QJsonObject keptByJson(const QVector<Mouse>& reached) {
@@ -92,12 +148,12 @@ public:
         QStringList lines;
         for (const Mouse& mouse : before.mice) {
             if (!find(after.mice, mouse.usbDevice)) {
-                lines << tr("Unplugged: %1, USB device %2.").arg(ClientSentences::identity(mouse), mouse.usbDevice);
+                lines << tr("Unplugged: %1.").arg(whoIs(mouse));
             }
         }
         for (const Mouse& mouse : after.mice) {
             const Mouse* earlier = find(before.mice, mouse.usbDevice);
-            const QString who = tr("%1, USB device %2").arg(ClientSentences::identity(mouse), mouse.usbDevice);
+            const QString who = whoIs(mouse);
             if (!earlier) {
                 lines << tr("Plugged in: %1. %2").arg(who, lastSent(mouse, after, now));
             } else if (earlier->entry != mouse.entry) {
@@ -113,34 +169,49 @@ public:
 
     static QString forgotten() { return tr("No settings are kept any more."); }
 
-    static QJsonObject exported(const QVariantMap& kept) {
+    // The kept settings, and each mouse's own by what they are kept for, as import reads them.
+    static QJsonObject exported(const Reading& reading) {
+        QJsonObject own;
+        for (const Mouse& mouse : reading.mice) {
+            if (!mouse.own.isEmpty()) {
+                own.insert(mouse.identity, QJsonObject::fromVariantMap(mouse.own));
+            }
+        }
         return {{QStringLiteral("version"), JSON_VERSION},
-                {QStringLiteral("keptSettings"), QJsonObject::fromVariantMap(kept)}};
+                {QStringLiteral("keptSettings"), QJsonObject::fromVariantMap(reading.kept)},
+                {QStringLiteral("ownSettings"), own}};
     }
 
-    // What a file that vorlixctl export wrote holds: the settings, or none to keep; `why` is
-    // empty, or says why it cannot be imported.
+    // What a file that vorlixctl export wrote holds: the settings, or none to keep, and the own
+    // settings of mice by what they are kept for; `why` is empty, or says why it cannot be imported.
     struct Imported {
         std::optional<MouseSettings> settings;
         QString why;
+        std::map<QString, MouseSettings> own;
     };
 
     static Imported imported(const QJsonObject& file) {
-        const QVariantMap kept = file.value(QStringLiteral("keptSettings")).toObject().toVariantMap();
+        const QJsonValue own = file.value(QStringLiteral("ownSettings"));
         if (file.value(QStringLiteral("version")) != QJsonValue(JSON_VERSION) ||
-            !file.value(QStringLiteral("keptSettings")).isObject()) {
-            return {std::nullopt, tr("it is not what vorlixctl export writes")};
+            !file.value(QStringLiteral("keptSettings")).isObject() || !(own.isUndefined() || own.isObject())) {
+            return {std::nullopt, tr("it is not what vorlixctl export writes"), {}};
         }
-        QStringList unreadable;
-        const MouseSettings settings = BusSettings::fromMap(kept, unreadable);
-        if (kept.isEmpty()) {
-            return {};
+        const QVariantMap kept = file.value(QStringLiteral("keptSettings")).toObject().toVariantMap();
+        QString why;
+        Imported imported{kept.isEmpty() ? std::nullopt : settingsFrom(kept, why), QString(), {}};
+        const QJsonObject mice = own.toObject();
+        for (auto mouse = mice.begin(); mouse != mice.end() && why.isEmpty(); ++mouse) {
+            if (const std::optional<MouseSettings> settings = settingsFrom(mouse.value().toObject().toVariantMap(),
+                                                                           why)) {
+                imported.own.emplace(mouse.key(), *settings);
+            }
         }
-        if (!unreadable.isEmpty()) {
-            return {std::nullopt,
-                    tr("these settings are missing or refused: %1").arg(unreadable.join(QStringLiteral(", ")))};
-        }
-        return {settings, QString()};
+        return why.isEmpty() ? imported : Imported{std::nullopt, why, {}};
+    }
+
+    static QString notImported(const QString& identity) {
+        return tr("No mouse with the identity %1 is plugged in: its own settings were not imported.")
+            .arg(ClientSentences::printable(identity));
     }
 
 private:
@@ -148,10 +219,21 @@ private:
         return ClientSentences::lastSent(mouse, now, settingsIn(reading.kept), settingsIn(reading.administrator));
     }
 
-    static std::optional<MouseSettings> settingsIn(const QVariantMap& map) {
+    static std::optional<MouseSettings> settingsIn(const QVariantMap& map) { return ClientSentences::settingsIn(map); }
+
+    // All six settings of an imported map, or none and `why` says which are missing or refused.
+    static std::optional<MouseSettings> settingsFrom(const QVariantMap& map, QString& why) {
         QStringList unreadable;
         const MouseSettings settings = BusSettings::fromMap(map, unreadable);
-        return map.isEmpty() || !unreadable.isEmpty() ? std::nullopt : std::optional<MouseSettings>(settings);
+        if (!unreadable.isEmpty()) {
+            why = tr("these settings are missing or refused: %1").arg(unreadable.join(QStringLiteral(", ")));
+            return std::nullopt;
+        }
+        return settings;
+    }
+
+    static QString whoIs(const Mouse& mouse) {
+        return tr("%1, USB device %2").arg(ClientSentences::identity(mouse), mouse.usbDevice);
     }
 
     static QString optionLine(const MouseSettings& settings) {

@@ -19,7 +19,10 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <optional>
 
 namespace {
@@ -103,38 +106,103 @@ void list(const CtlRequest& request) {
     });
 }
 
-void keep(const CtlRequest& request, const MouseSettings& settings) {
-    MouseService::apply(settings, request.askPassword, QCoreApplication::instance(),
-                        [request](const MouseService::Answer& answer, const QVector<MouseService::Mouse>& reached) {
-                            if (answer.outcome != Outcome::Done) {
-                                changeFailed(answer);
-                                return;
-                            }
-                            if (request.json) {
-                                sayJson(CtlText::keptByJson(reached));
-                            } else {
-                                say(CtlText::keptBy(reached));
-                            }
-                            const bool allTook = std::all_of(reached.begin(), reached.end(), [](const auto& mouse) {
-                                return mouse.outcome == Outcome::Done;
-                            });
-                            finish(allTook ? CtlRequest::SUCCESS : CtlRequest::FAILED);
-                        });
+// Says whether every mouse took the settings, once what they did is said.
+using Then = std::function<void(bool)>;
+
+void finishWith(bool allTook) {
+    finish(allTook ? CtlRequest::SUCCESS : CtlRequest::FAILED);
 }
 
-void forget(const CtlRequest& request) {
-    MouseService::forget(request.askPassword, QCoreApplication::instance(), [](const MouseService::Answer& answer) {
+void keep(const CtlRequest& request, const MouseSettings& settings, const Then& then) {
+    MouseService::apply(
+        settings, request.askPassword, QCoreApplication::instance(),
+        [request, then](const MouseService::Answer& answer, const QVector<MouseService::Mouse>& reached) {
+            if (answer.outcome != Outcome::Done) {
+                changeFailed(answer);
+                return;
+            }
+            if (request.json) {
+                sayJson(CtlText::keptByJson(reached));
+            } else {
+                say(CtlText::keptBy(reached));
+            }
+            // A mouse that keeps its own settings was left as it is, as it should be.
+            then(std::all_of(reached.begin(), reached.end(), [](const auto& mouse) {
+                return mouse.outcome == Outcome::Done || mouse.outcome == Outcome::OwnSettings;
+            }));
+        });
+}
+
+// Gives one mouse the settings as its own.
+void keepOwn(const CtlRequest& request, const MouseService::Mouse& mouse, const MouseSettings& settings,
+             const Then& then) {
+    MouseService::applyToMouse(mouse.usbDevice, settings, request.askPassword, QCoreApplication::instance(),
+                               [request, then](const MouseService::Answer& answer, const MouseService::Mouse& reached) {
+                                   if (answer.outcome != Outcome::Done) {
+                                       changeFailed(answer);
+                                       return;
+                                   }
+                                   if (request.json) {
+                                       sayJson(CtlText::keptByJson({reached}));
+                                   } else {
+                                       say(CtlText::tookThem(reached));
+                                   }
+                                   then(reached.outcome == Outcome::Done);
+                               });
+}
+
+void forget(const CtlRequest& request, const Then& then) {
+    MouseService::forget(request.askPassword, QCoreApplication::instance(), [then](const MouseService::Answer& answer) {
         if (answer.outcome != Outcome::Done) {
             changeFailed(answer);
             return;
         }
         say(CtlText::forgotten());
-        finish(CtlRequest::SUCCESS);
+        then(true);
     });
 }
 
-// The options given change the kept settings, or the defaults where none are kept; a value that
-// the grammar refuses is reported as vorlixd reports it, and nothing is sent.
+// The one mouse that --mouse names among those the service lists, then `then`; a line and the
+// command line's exit status when it names none, or more than one.
+void withNamedMouse(const CtlRequest& request,
+                    const std::function<void(const MouseService::Reading&, const MouseService::Mouse&)>& then) {
+    read([request, then](const MouseService::Reading& reading) {
+        const CtlText::Named named = CtlText::named(reading.mice, request.mouse);
+        if (!named.mouse) {
+            complain(named.why);
+            finish(CtlRequest::BAD_COMMAND_LINE);
+            return;
+        }
+        then(reading, *named.mouse);
+    });
+}
+
+void forgetOwn(const CtlRequest& request) {
+    withNamedMouse(request, [request](const MouseService::Reading&, const MouseService::Mouse& mouse) {
+        MouseService::forgetMouse(mouse.usbDevice, request.askPassword, QCoreApplication::instance(),
+                                  [mouse](const MouseService::Answer& answer) {
+                                      if (answer.outcome != Outcome::Done) {
+                                          changeFailed(answer);
+                                          return;
+                                      }
+                                      say(CtlText::forgottenBy(mouse));
+                                      finish(CtlRequest::SUCCESS);
+                                  });
+    });
+}
+
+// `base` with the options given changed.
+MouseSettings changed(const MouseSettings& base, const std::vector<std::wstring>& options) {
+    MouseSettings settings = base;
+    for (size_t word = 0; word + 1 < options.size(); word += 2) {
+        const size_t i = MouseSettings::withOption(options[word]).value();
+        settings[i] = MouseSettings::settings()[i].valueOf(options[word + 1]).value();
+    }
+    return settings;
+}
+
+// The options given change the kept settings, or a mouse's own, or the defaults where none are
+// kept; a value that the grammar refuses is reported as vorlixd reports it, and nothing is sent.
 void keepChanged(const CtlRequest& request) {
     try {
         MouseSettings::fromOptions(request.options);
@@ -143,21 +211,58 @@ void keepChanged(const CtlRequest& request) {
         finish(CtlRequest::BAD_COMMAND_LINE);
         return;
     }
-    read([request](const MouseService::Reading& reading) {
-        QStringList unreadable;
-        MouseSettings settings = BusSettings::fromMap(reading.kept, unreadable);
-        for (size_t word = 0; word + 1 < request.options.size(); word += 2) {
-            const size_t i = MouseSettings::withOption(request.options[word]).value();
-            settings[i] = MouseSettings::settings()[i].valueOf(request.options[word + 1]).value();
-        }
-        keep(request, settings);
+    const auto kept = [](const MouseService::Reading& reading) {
+        return ClientSentences::settingsIn(reading.kept).value_or(MouseSettings());
+    };
+    if (request.mouse.isEmpty()) {
+        read([request, kept](const MouseService::Reading& reading) {
+            keep(request, changed(kept(reading), request.options), finishWith);
+        });
+        return;
+    }
+    withNamedMouse(request, [request, kept](const MouseService::Reading& reading, const MouseService::Mouse& mouse) {
+        const MouseSettings base = ClientSentences::settingsIn(mouse.own).value_or(kept(reading));
+        keepOwn(request, mouse, changed(base, request.options), finishWith);
     });
 }
 
 void exportKept() {
     read([](const MouseService::Reading& reading) {
-        write(stdout, QJsonDocument(CtlText::exported(reading.kept)).toJson());
+        write(stdout, QJsonDocument(CtlText::exported(reading)).toJson());
         finish(CtlRequest::SUCCESS);
+    });
+}
+
+// Gives each mouse in `pending` its own settings, one after the other.
+void keepEach(const CtlRequest& request, std::vector<std::pair<MouseService::Mouse, MouseSettings>> pending,
+              bool allTook) {
+    if (pending.empty()) {
+        finishWith(allTook);
+        return;
+    }
+    const auto [mouse, settings] = pending.back();
+    pending.pop_back();
+    keepOwn(request, mouse, settings,
+            [request, pending, allTook](bool took) { keepEach(request, pending, allTook && took); });
+}
+
+// Gives each mouse plugged in its own settings of those imported; says of those not plugged in
+// that theirs were not imported.
+void importOwn(const CtlRequest& request, const std::map<QString, MouseSettings>& own, bool allTook) {
+    read([request, own, allTook](const MouseService::Reading& reading) {
+        std::vector<std::pair<MouseService::Mouse, MouseSettings>> pending;
+        bool all = allTook;
+        for (const auto& [identity, settings] : own) {
+            const auto mouse = std::find_if(reading.mice.begin(), reading.mice.end(),
+                                            [&identity](const auto& present) { return present.identity == identity; });
+            if (mouse == reading.mice.end()) {
+                complain(CtlText::notImported(identity));
+                all = false;
+            } else {
+                pending.emplace_back(*mouse, settings);
+            }
+        }
+        keepEach(request, pending, all);
     });
 }
 
@@ -167,16 +272,22 @@ void importKept(const CtlRequest& request) {
                                                            : file.open(QIODevice::ReadOnly);
     const QByteArray text = opened ? file.read(LARGEST_IMPORT + 1) : QByteArray();
     const CtlText::Imported imported = text.size() > LARGEST_IMPORT
-                                           ? CtlText::Imported{std::nullopt, CtlText::tr("it is larger than 64 KiB")}
+                                           ? CtlText::Imported{std::nullopt,
+                                                               CtlText::tr("it is larger than 64 KiB"),
+                                                               {}}
                                            : CtlText::imported(QJsonDocument::fromJson(text).object());
     if (!opened || !imported.why.isEmpty()) {
         complain(QCoreApplication::translate("main", "%1 cannot be imported: %2")
                      .arg(request.file, opened ? imported.why : file.errorString()));
         finish(CtlRequest::BAD_COMMAND_LINE);
-    } else if (imported.settings) {
-        keep(request, *imported.settings);
+        return;
+    }
+    const std::map<QString, MouseSettings> own = imported.own;
+    const Then thenOwn = [request, own](bool allTook) { importOwn(request, own, allTook); };
+    if (imported.settings) {
+        keep(request, *imported.settings, thenOwn);
     } else {
-        forget(request);
+        forget(request, thenOwn);
     }
 }
 
@@ -240,7 +351,7 @@ int main(int argc, char* argv[]) {
         case CtlRequest::Command::Keep:
             return keepChanged(request);
         case CtlRequest::Command::Forget:
-            return forget(request);
+            return request.mouse.isEmpty() ? forget(request, finishWith) : forgetOwn(request);
         case CtlRequest::Command::Monitor:
             monitor.emplace(request.json);
             return;

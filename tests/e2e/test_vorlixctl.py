@@ -18,6 +18,10 @@ from polkit_authority import PolkitAuthority
 
 DEFAULTS = (True, False, True, True, 1000, 3)
 A_TOOK = "Glide M3 (0xC652, serial number A), USB device 1-01: took the settings."
+A_LEFT = "Glide M3 (0xC652, serial number A), USB device 1-01: keeps its own settings, and was left as it is."
+A_FOLLOWS = "Glide M3 (0xC652, serial number A), USB device 1-01: follows the kept settings again."
+P_TOOK = "Glide M3 (0xC656, serial number P), USB device 1-02: took the settings."
+OWN = DEFAULTS[:5] + (5,)
 
 
 def vorlixctl(vorlixd, bus, *args, user=None, stdin=None):
@@ -45,6 +49,17 @@ CASES = {
                                 "take the report."], [DEFAULTS])]),
     "a wrong command prints the usage": ([], [(["fetch"], 6, None, [])]),
     "forget": ([], [(["forget"], 0, ["No settings are kept any more."], [])]),
+    "one mouse its own settings, left as it is by a keep for all": (
+        [Mouse(WIRELESS, serial="A"), Mouse(WIRED_PRO, serial="P")],
+        [(["keep", "--mouse", "A", "--speed", "5"], 0, [A_TOOK], [OWN]),
+         (["keep", "--speed", "4"], 0, [A_LEFT, P_TOOK], [OWN]),
+         (["forget", "--mouse", "1-01"], 0, [A_FOLLOWS], [OWN, (True, False, True, True, 1000, 4)])]),
+    "a mouse named twice or not at all": (
+        [Mouse(WIRELESS, serial="A"), Mouse(WIRELESS, serial="B")],
+        [(["keep", "--mouse", "glide", "--speed", "5"], 6,
+          ["glide names more than one mouse: Glide M3 (0xC652, serial number A), USB device 1-01; Glide M3 (0xC652, "
+           "serial number B), USB device 1-02."], []),
+         (["forget", "--mouse", "9-9"], 6, ["No supported mouse is 9-9."], [])]),
 }
 
 
@@ -68,26 +83,33 @@ def test_list(serve, system_bus, vorlixd):
     text = vorlixctl(vorlixd, system_bus).stdout.splitlines()
     assert text[:2] == ["Glide M3 (0xC652, serial number A)", "  USB device 1-01"]
     assert text[2].startswith("  Took the kept settings through the service, ")
-    assert text[5].startswith("  Did not take the kept settings through the service, ")
-    assert text[6:] == ["Kept settings: --lift-off-detection true --smart-scrolling false --remap-wheel-press true "
+    assert text[3] == "  Follows the kept settings; its own would be kept for c652/serial/A"
+    assert text[6].startswith("  Did not take the kept settings through the service, ")
+    assert text[8:] == ["Kept settings: --lift-off-detection true --smart-scrolling false --remap-wheel-press true "
                         "--remap-gesture-button true --frequency 1000 --speed 2"]
     listed = json.loads(vorlixctl(vorlixd, system_bus, "list", "--json").stdout)
     assert (listed["version"], listed["keptSettings"]["speed"], listed["administratorWins"]) == (1, 2, False)
-    assert [(m["usbDevice"], m["productId"], m["serialNumber"], m["sentBy"], m["sendError"],
-             m["sentSettings"]["speed"]) for m in listed["mice"]] == [
-        ("1-01", WIRELESS, "A", "service", "", 2),
-        ("1-02", WIRED_PRO, "P", "service", "org.vorlix.mouse.vorlixd.Error.SendFailed", 2)]
+    assert [(m["usbDevice"], m["productId"], m["serialNumber"], m["sentBy"], m["sentFrom"], m["sendError"],
+             m["sentSettings"]["speed"], m["identity"], m["ownSettings"]) for m in listed["mice"]] == [
+        ("1-01", WIRELESS, "A", "service", "family", "", 2, "c652/serial/A", {}),
+        ("1-02", WIRED_PRO, "P", "service", "family", "org.vorlix.mouse.vorlixd.Error.SendFailed", 2, "c656/serial/P",
+         {})]
 
 
-# Exported, forgotten and imported again, the kept settings are what they were.
+# Exported, forgotten and imported again, the kept settings and each mouse's own are what they were.
 def test_export_forget_import(serve, system_bus, vorlixd):
-    serve([Mouse(WIRELESS)])
+    serve([Mouse(WIRELESS), Mouse(WIRED_PRO, serial="P")])
     vorlixctl(vorlixd, system_bus, "keep", "--smart-scrolling", "true", "--frequency", "500")
+    vorlixctl(vorlixd, system_bus, "keep", "--mouse", "P", "--speed", "1")
     exported = vorlixctl(vorlixd, system_bus, "export").stdout
     before = system_bus.get_property("keptSettings", interface="org.vorlix.mouse.vorlixd.Mice")
     assert vorlixctl(vorlixd, system_bus, "forget").returncode == 0
+    assert vorlixctl(vorlixd, system_bus, "forget", "--mouse", "P").returncode == 0
     assert vorlixctl(vorlixd, system_bus, "import", "-", stdin=exported).returncode == 0
     assert system_bus.get_property("keptSettings", interface="org.vorlix.mouse.vorlixd.Mice") == before
+    own = {**json.loads(exported)["keptSettings"], "speed": 1}
+    assert [m["ownSettings"] for m in json.loads(vorlixctl(vorlixd, system_bus, "list", "--json").stdout)["mice"]] == [
+        {}, own]
     assert vorlixctl(vorlixd, system_bus, "import", "-", stdin='{"version": 1, "keptSettings": {"speed": 9}}'
                      ).returncode == 6
 

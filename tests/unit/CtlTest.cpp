@@ -30,6 +30,10 @@ TEST(CtlTest, CommandLines) {
         {{"export", "--help"}, Command::Help, false},
         {{"--help", "extra"}, Command::Help, true},
         {{"fetch"}, Command::List, true},
+        {{"keep", "--mouse", "1-2", "--speed", "2"}, Command::Keep, false},
+        {{"forget", "--no-ask-password", "--mouse", "1-2"}, Command::Forget, false},
+        {{"forget", "--mouse"}, Command::Forget, true}, // which mouse, it does not say
+        {{"list", "--mouse", "1-2"}, Command::List, true},
     };
     for (const Row& row : rows) {
         const CtlRequest request = CtlRequest::parse(row.arguments);
@@ -38,6 +42,9 @@ TEST(CtlTest, CommandLines) {
     }
     EXPECT_EQ(CtlRequest::parse({"keep", "--json", "--speed", "2"}).options,
               (std::vector<std::wstring>{L"--speed", L"2"}));
+    const CtlRequest one = CtlRequest::parse({"keep", "--speed", "2", "--mouse", "Glide"});
+    EXPECT_EQ(one.options, (std::vector<std::wstring>{L"--speed", L"2"}));
+    EXPECT_EQ(one.mouse, QString("Glide"));
 }
 
 // Only what export writes is imported: all six settings, or none to keep nothing.

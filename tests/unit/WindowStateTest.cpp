@@ -101,14 +101,17 @@ struct Row {
 };
 
 Mouse mouse(const char* name, uint productId, const char* serial = "", Outcome outcome = Outcome::Done) {
-    return {QString(), productId, name, serial, outcome, {}, 0, MouseRecord::Sender::None, Outcome::Done, 0, {}};
+    return {
+        QString(),     productId, name, serial, outcome, {}, 0, MouseRecord::Sender::None, MouseRecord::Source::None,
+        Outcome::Done, 0,         {},   {},     {}};
 }
 quint64 microseconds(const char* at) {
     return at ? QDateTime::fromString(at, Qt::ISODate).toMSecsSinceEpoch() * 1000 : 0;
 }
-// M3 as the service records it: seen to appear (null: not seen), sent `settings` (none: nothing).
+// M3 as the service records it: seen to appear (null: not seen), sent `settings` (none: nothing)
+// from `from`'s, with its `own` settings.
 Mouse recorded(const char* appeared, const QVariantMap& settings = {}, const char* at = nullptr, const char* by = "",
-               Outcome error = Outcome::Done) {
+               Outcome error = Outcome::Done, const char* from = "family", const QVariantMap& own = {}) {
     return {QString(),
             0xC652,
             "Glide M3",
@@ -117,8 +120,11 @@ Mouse recorded(const char* appeared, const QVariantMap& settings = {}, const cha
             settings,
             microseconds(at),
             MouseRecord::senderNamed(by),
+            MouseRecord::sourceNamed(settings.isEmpty() ? "" : from),
             error,
             microseconds(appeared),
+            {},
+            own,
             {}};
 }
 MouseSettings settingsOf(const std::array<int, MouseSettings::COUNT>& values) {
@@ -152,8 +158,12 @@ std::vector<Row> rows() {
         {"what each mouse was last sent",
          {listed({recorded(TODAY, kept, TODAY, "plug-in"),
                   recorded(TODAY, kept, "2026-12-07T23:50:00Z", "resume", Outcome::CannotOpen),
-                  recorded(TODAY, BusSettings::toMap(byAdministrator), TODAY, "by-hand", Outcome::SendFailed),
+                  recorded(TODAY, BusSettings::toMap(byAdministrator), TODAY, "by-hand", Outcome::SendFailed,
+                           "administrator"),
                   recorded(nullptr, BusSettings::toMap(EARLIER), TODAY, "service"),
+                  recorded(TODAY, BusSettings::toMap(EARLIER), TODAY, "plug-in", Outcome::Done, "own",
+                           BusSettings::toMap(EARLIER)),
+                  recorded(TODAY, kept, TODAY, "service", Outcome::Done, "configure"),
                   recorded(TODAY, keptButOne, TODAY, "", Outcome::Failed), recorded(TODAY), recorded(nullptr)},
                  kept, administrator({byAdministrator, {}}))},
          {{"last sent", "Took the kept settings when plugged in, 12:03.\n"
@@ -161,6 +171,8 @@ std::vector<Row> rows() {
                         "Apply to try again.\n"
                         "Did not take the administrator's settings when sent by hand, 12:03: it did not take the "
                         "report. Apply to try again.\n"
+                        "Took other settings through the service, 12:03.\n"
+                        "Took its own settings when plugged in, 12:03.\n"
                         "Took other settings through the service, 12:03.\n"
                         "Did not take other settings when vorlixd sent them, 12:03: the send failed. Apply to try "
                         "again.\n"

@@ -60,7 +60,7 @@ public:
             return tr("Took %1 %2, %3.").arg(which, why, at);
         }
         const QString reason = mouse.sendError == Outcome::CannotOpen   ? tr("it could not be opened")
-                               : mouse.sendError == Outcome::SendFailed ? tr("it did not take the report")
+                               : mouse.sendError == Outcome::SendFailed ? tr("it took only part of the report, or none")
                                                                         : tr("the send failed");
         const QString failed = tr("Did not take %1 %2, %3: %4.").arg(which, why, at, reason);
         return retry.isEmpty() ? failed : failed + QLatin1Char(' ') + retry;

@@ -97,19 +97,39 @@ public:
         askPermission();
     }
 
-    // Once at a time; the answer may take minutes when polkit asks for a password.
+    // Once at a time; the answer may take minutes when polkit asks for a password. To every mouse
+    // as the family's settings, or to the chosen mouse alone as its own.
     void apply() {
         if (!state.applyEnabled()) {
             return;
         }
         const bool askPassword = state.askPassword();
-        MouseService::apply(state.applyStarted(), askPassword, this,
-                            [this](const WindowState::Answer& answer, const QVector<WindowState::Mouse>& reached) {
-                                if (state.applyAnswered(answer, reached)) {
-                                    askService();
-                                }
-                                showState();
-                            });
+        const QString target = state.applyTarget();
+        const MouseSettings settings = state.applyStarted();
+        if (target.isEmpty()) {
+            MouseService::apply(settings, askPassword, this,
+                                [this](const WindowState::Answer& answer, const QVector<WindowState::Mouse>& reached) {
+                                    answered(state.applyAnswered(answer, reached));
+                                });
+        } else {
+            MouseService::applyToMouse(target, settings, askPassword, this,
+                                       [this](const WindowState::Answer& answer, const WindowState::Mouse& reached) {
+                                           answered(state.applyToMouseAnswered(answer, reached));
+                                       });
+        }
+        showState();
+    }
+
+    // The chosen mouse follows the family's settings again.
+    void followFamily() {
+        if (!state.followEnabled()) {
+            return;
+        }
+        const bool askPassword = state.askPassword();
+        state.followStarted();
+        MouseService::forgetMouse(state.applyTarget(), askPassword, this, [this](const WindowState::Answer& answer) {
+            answered(state.followAnswered(answer));
+        });
         showState();
     }
 
@@ -138,6 +158,15 @@ protected:
     }
 
 private:
+    // After a change: the service is asked again when it reached the mice, so that the rows show
+    // what each was sent.
+    void answered(bool askAgain) {
+        if (askAgain) {
+            askService();
+        }
+        showState();
+    }
+
     // Named, so that tests and accessibility tools can find them. Their text may come from the
     // mouse or the service, so it is never read as markup.
     void nameLines() {
@@ -176,6 +205,7 @@ private:
         contentLayout->addWidget(miceBox);
         contentLayout->addWidget(accessLabel);
         contentLayout->addWidget(administratorLabel);
+        contentLayout->addLayout(targetRow());
         contentLayout->addWidget(settingsBox());
         contentLayout->addWidget(sourceLabel);
         resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -195,8 +225,33 @@ private:
         return contentArea;
     }
 
+    // Whose settings the controls are for: every mouse's, or one mouse's own; and the way back
+    // from a mouse's own to the family's.
+    QHBoxLayout* targetRow() {
+        auto* row = new QHBoxLayout;
+        auto* caption = new QLabel(tr("Settings &for:"));
+        caption->setBuddy(targetBox);
+        targetBox->setObjectName(QStringLiteral("target"));
+        targetBox->setAccessibleName(tr("Settings for"));
+        targetBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        targetBox->setMinimumContentsLength(20);
+        followButton->setObjectName(QStringLiteral("followFamily"));
+        followButton->setText(tr("Follow the &kept settings"));
+        followButton->setAutoDefault(false);
+        connect(targetBox, QOverload<int>::of(&QComboBox::activated), this, [this] {
+            showSettings(state.targetChosen(targetBox->currentData().toString()));
+            showState();
+        });
+        connect(followButton, &QPushButton::clicked, this, &SettingsWindow::followFamily);
+        row->addWidget(caption);
+        row->addWidget(targetBox, 1);
+        row->addWidget(followButton);
+        return row;
+    }
+
     QGroupBox* settingsBox() {
-        auto* box = new QGroupBox(tr("Sent to every mouse"));
+        settingsGroup = new QGroupBox(tr("Sent to every mouse"));
+        QGroupBox* box = settingsGroup;
         box->setObjectName(QStringLiteral("settings"));
         auto* form = new QFormLayout(box);
         for (const auto& [name, label, explanation] : presentations()) {
@@ -234,12 +289,17 @@ private:
     // at most half as wide as a 1280 pixels wide screen at scale 1, and never beyond the screen.
     // The height follows what there is to show, not every event: a window the person made
     // higher stays so until there is more or less to show, and a maximised one as it is.
+    //
+    // The height is what the content needs at its width less a scroll bar's: while the content
+    // grows, a scroll bar may show for a moment, and the content would then wrap to a narrower
+    // width, grow higher than the room made for it, and keep the scroll bar for good.
     void fitToScreen() {
         const QWidget* content = contentArea->widget();
         const QMargins margins = page->layout()->contentsMargins();
-        const int contentWidth = std::min(width(), page->maximumWidth()) - margins.left() - margins.right();
+        const int contentWidth = std::min(width(), page->maximumWidth()) - margins.left() - margins.right() -
+                                 style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, contentArea);
         const int height = sizeHint().height() - contentArea->sizeHint().height() +
-                           content->heightForWidth(contentWidth);
+                           std::max(content->heightForWidth(contentWidth), content->minimumSizeHint().height());
         if (height == fittedHeight || isMaximized() || isFullScreen()) {
             return;
         }
@@ -377,6 +437,8 @@ private:
         }
         defaultsButton->setEnabled(state.controlsEnabled());
         applyButton->setEnabled(state.applyEnabled());
+        showTargets();
+        settingsGroup->setTitle(state.settingsTitle());
         speedStepLabel->setText(tr("Step %1").arg(stepSlider->value()));
         fitToScreen();
     }
@@ -411,6 +473,27 @@ private:
             mouseRows[i].mouse->setWholeText(rows[i].mouse);
             mouseRows[i].sentence->setText(rows[i].sentence);
         }
+    }
+
+    // The mice whose own settings may be chosen, the chosen one kept where it is still listed.
+    void showTargets() {
+        const QVector<QPair<QString, QString>> targets = state.targets();
+        const QSignalBlocker quiet(targetBox);
+        for (int i = 0; i < targets.size(); ++i) { // an open list stays open while nothing in it changed
+            if (i == targetBox->count()) {
+                targetBox->addItem(targets[i].second, targets[i].first);
+            } else if (targetBox->itemData(i) != targets[i].first || targetBox->itemText(i) != targets[i].second) {
+                targetBox->setItemText(i, targets[i].second);
+                targetBox->setItemData(i, targets[i].first);
+            }
+        }
+        while (targetBox->count() > targets.size()) {
+            targetBox->removeItem(targetBox->count() - 1);
+        }
+        targetBox->setCurrentIndex(std::max(0, targetBox->findData(state.applyTarget())));
+        targetBox->setEnabled(state.controlsEnabled());
+        followButton->setVisible(!state.applyTarget().isEmpty());
+        followButton->setEnabled(state.followEnabled());
     }
 
     QFont smallFont() const {
@@ -466,6 +549,9 @@ private:
     QLabel* speedStepLabel = new QLabel;
     QLabel* sourceLabel = new QLabel;
     QLabel* resultLabel = new QLabel;
+    QComboBox* targetBox = new QComboBox;
+    QPushButton* followButton = new QPushButton;
+    QGroupBox* settingsGroup = nullptr;
     QPushButton* applyButton = nullptr;
     QPushButton* defaultsButton = nullptr;
     QWidget* page = new QWidget;

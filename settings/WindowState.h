@@ -11,12 +11,15 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the settings window knows, and the sentences that say it: the mice and what each was
@@ -68,23 +71,59 @@ public:
         QStringList unreadable;
         kept.reset();
         if (!reading.kept.isEmpty()) {
-            baseline = BusSettings::fromMap(reading.kept, unreadable);
-            source = Source::Kept;
+            family = {BusSettings::fromMap(reading.kept, unreadable), Source::Kept};
             if (unreadable.isEmpty()) {
-                kept = baseline;
+                kept = family.first;
             }
         } else if (!files.earlierVersion.isEmpty()) {
-            baseline = BusSettings::fromMap(files.earlierVersion, unreadable);
-            source = unreadable.isEmpty() ? Source::EarlierVersion : Source::DamagedEarlierVersion;
+            family = {BusSettings::fromMap(files.earlierVersion, unreadable),
+                      unreadable.isEmpty() ? Source::EarlierVersion : Source::DamagedEarlierVersion};
         } else {
-            baseline = MouseSettings();
-            source = Source::Defaults;
+            family = {MouseSettings(), Source::Defaults};
         }
+        if (!targetMouse()) { // the mouse whose own settings were shown went away
+            target.clear();
+        }
+        showTarget();
         if (defaultsShown) { // the person chose all six
             return std::nullopt;
         }
         choice = withChanges(baseline, before, choice);
         return choice;
+    }
+
+    // Which settings the controls are for: every mouse's, the family's (an empty `usbDevice`), or
+    // the own settings of the mouse on `usbDevice`. Returns what the controls show then: its own
+    // settings, or the family's that it follows.
+    MouseSettings targetChosen(const QString& usbDevice) {
+        target = targetMouse(usbDevice) ? usbDevice : QString();
+        defaultsShown = false;
+        clearResult();
+        showTarget();
+        choice = baseline;
+        return choice;
+    }
+
+    // Whom Apply sends to: the mouse on this USB device alone, or every mouse when empty.
+    const QString& applyTarget() const { return target; }
+
+    // Each mouse that may be chosen, by its USB device, and how the window names it; every mouse first.
+    QVector<QPair<QString, QString>> targets() const {
+        QVector<QPair<QString, QString>> named{{QString(), tr("Every mouse")}};
+        for (const Mouse& mouse : mice) {
+            named.append(
+                {mouse.usbDevice, tr("%1, USB device %2").arg(ClientSentences::identity(mouse), mouse.usbDevice)});
+        }
+        return named;
+    }
+
+    QString settingsTitle() const {
+        if (!target.isEmpty()) {
+            return tr("Its own settings");
+        }
+        const bool anyOwn = std::any_of(mice.begin(), mice.end(),
+                                        [](const Mouse& mouse) { return !mouse.own.isEmpty(); });
+        return anyOwn ? tr("Sent to every mouse without its own settings") : tr("Sent to every mouse");
     }
 
     void permissionAnswered(Permission answer) { permission = answer; }
@@ -145,6 +184,37 @@ public:
         }
     }
 
+    // What came of giving the chosen mouse its own settings: kept once it took them. True when the
+    // service should be asked again, as after every Apply that reached a mouse.
+    bool applyToMouseAnswered(const Answer& answer, const Mouse& reached) {
+        applying = false;
+        result = answer.outcome == Outcome::Done ? Answer{reached.outcome, QString()} : answer;
+        everyMouseTookThem = reached.outcome == Outcome::Done;
+        if (result->outcome == Outcome::Done) {
+            showSent(Source::Own);
+        }
+        return answer.outcome == Outcome::Done;
+    }
+
+    // Setting the chosen mouse back to the family's settings.
+    void followStarted() {
+        applying = true;
+        clearResult();
+    }
+
+    bool followAnswered(const Answer& answer) {
+        applying = false;
+        result = answer;
+        followed = answer.outcome == Outcome::Done;
+        return followed;
+    }
+
+    // Whether the chosen mouse can be set back to the family's settings: it has its own.
+    bool followEnabled() const {
+        const Mouse* mouse = targetMouse();
+        return applyEnabled() && mouse && !mouse->own.isEmpty();
+    }
+
     bool controlsEnabled() const { return permission != Permission::NotAllowed; }
     bool applyEnabled() const { return controlsEnabled() && !applying; }
 
@@ -172,9 +242,10 @@ public:
         QVector<MouseRow> rows;
         if (miceLine().isEmpty()) {
             for (const Mouse& mouse : mice) {
+                const QString sent = ClientSentences::lastSent(mouse, now, kept, saved.administrator.settings,
+                                                               applyEnabled() ? tr("Apply to try again.") : QString());
                 rows.append({ClientSentences::identity(mouse),
-                             ClientSentences::lastSent(mouse, now, kept, saved.administrator.settings,
-                                                       applyEnabled() ? tr("Apply to try again.") : QString())});
+                             mouse.own.isEmpty() ? sent : tr("Has its own settings. %1").arg(sent)});
             }
         }
         return rows;
@@ -205,9 +276,16 @@ public:
             return applyEnabled() ? tr("Changed, not applied yet: press Apply to send and keep what is shown.")
                                   : tr("Changed, not applied yet.");
         }
+        if (!target.isEmpty() && source != Source::Own && source != Source::Sent && source != Source::Unsure) {
+            return applyEnabled() ? tr("It follows the kept settings, shown here: press Apply to give it these as its "
+                                       "own.")
+                                  : tr("It follows the kept settings, shown here.");
+        }
         switch (source) {
         case Source::Unknown:
             return tr("Asking the service for the settings it keeps…");
+        case Source::Own:
+            return tr("Showing its own settings, which it gets wherever it is plugged in.");
         case Source::Kept:
             return tr("Showing the settings the service keeps for the mouse.");
         case Source::Sent:
@@ -252,6 +330,12 @@ public:
         if (result->outcome != Outcome::Done) {
             return ClientSentences::failureLine(result->outcome);
         }
+        if (followed) {
+            return tr("It follows the kept settings again.");
+        }
+        if (!target.isEmpty()) {
+            return tr("Its own settings were applied and kept.");
+        }
         // Which mouse did not take them, each mouse's row says.
         return everyMouseTookThem ? tr("The settings were applied and kept.")
                                   : tr("The settings were kept, but not every mouse took them.");
@@ -281,7 +365,10 @@ private:
         return shown;
     }
 
-    void clearResult() { result.reset(); }
+    void clearResult() {
+        result.reset();
+        followed = false;
+    }
 
     // Why the administrator's file is ignored, with the line it is about, as vorlixd-apply says
     // it in the journal. Its words are the file's, so they are escaped.
@@ -339,7 +426,24 @@ private:
         return values.isEmpty() ? last : tr("%1 or %2").arg(values.join(tr(", ")), last);
     }
 
-    enum class Source { Unknown, Kept, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread, Unsure };
+    enum class Source { Unknown, Kept, Own, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread, Unsure };
+
+    // The mouse listed on `usbDevice`, by default the one whose settings are shown; none for every mouse.
+    const Mouse* targetMouse(const QString& usbDevice) const {
+        const auto found = std::find_if(mice.begin(), mice.end(),
+                                        [&usbDevice](const Mouse& mouse) { return mouse.usbDevice == usbDevice; });
+        return usbDevice.isEmpty() || found == mice.end() ? nullptr : &*found;
+    }
+    const Mouse* targetMouse() const { return targetMouse(target); }
+
+    // The settings of whom the controls are for, and where they come from: the chosen mouse's own,
+    // or the family's that it follows.
+    void showTarget() {
+        const Mouse* mouse = targetMouse();
+        const std::optional<MouseSettings> own = mouse ? ClientSentences::settingsIn(mouse->own) : std::nullopt;
+        baseline = own ? *own : family.first;
+        source = own ? Source::Own : family.second;
+    }
 
     // The controls now stand for what was just sent, which is `where` as far as the window knows.
     void showSent(Source where) {
@@ -355,6 +459,8 @@ private:
     SavedSettings saved;
     Source source = Source::Unknown;
     MouseSettings baseline;
+    std::pair<MouseSettings, Source> family{MouseSettings(), Source::Unknown}; // every mouse's, as last read
+    QString target; // the USB device of the mouse whose own settings the controls show; empty: every mouse's
     std::optional<MouseSettings> kept; // as the service last said, when it keeps settings it can read
     MouseSettings choice;
     MouseSettings sending;
@@ -362,4 +468,5 @@ private:
     bool applying = false;
     std::optional<Answer> result;
     bool everyMouseTookThem = true; // of the last settings kept
+    bool followed = false;          // the last result: the chosen mouse follows the family's settings again
 };

@@ -56,10 +56,6 @@
         <translation>无法打开鼠标</translation>
     </message>
     <message>
-        <source>it did not take the report</source>
-        <translation>鼠标没有接受报告</translation>
-    </message>
-    <message>
         <source>the send failed</source>
         <translation>发送失败</translation>
     </message>
@@ -123,6 +119,10 @@
         <source>its own settings</source>
         <translation>它自己的设置</translation>
     </message>
+    <message>
+        <source>it took only part of the report, or none</source>
+        <translation>它只接受了部分报文，或完全没有接受</translation>
+    </message>
 </context>
 <context>
     <name>CtlText</name>
@@ -157,10 +157,6 @@
     <message>
         <source>%1: did not take them: it could not be opened.</source>
         <translation>%1：没有接受设置：无法打开鼠标。</translation>
-    </message>
-    <message>
-        <source>%1: did not take them: it did not take the report.</source>
-        <translation>%1：没有接受设置：鼠标没有接受报告。</translation>
     </message>
     <message>
         <source>Plugged in: %1. %2</source>
@@ -233,6 +229,10 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
     <message>
         <source>No mouse with the identity %1 is plugged in: its own settings were not imported.</source>
         <translation>没有插入标识为 %1 的鼠标：它自己的设置未导入。</translation>
+    </message>
+    <message>
+        <source>%1: did not take them: it took only part of the report, or none.</source>
+        <translation>%1：没有接受设置：它只接受了部分报文，或完全没有接受。</translation>
     </message>
 </context>
 <context>
@@ -312,6 +312,18 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
     <message>
         <source>Sent to every mouse</source>
         <translation>发送给每只鼠标的设置</translation>
+    </message>
+    <message>
+        <source>Settings &amp;for:</source>
+        <translation>设置对象(&amp;F)：</translation>
+    </message>
+    <message>
+        <source>Settings for</source>
+        <translation>设置对象</translation>
+    </message>
+    <message>
+        <source>Follow the &amp;kept settings</source>
+        <translation>使用保存的设置(&amp;K)</translation>
     </message>
 </context>
 <context>
@@ -487,6 +499,50 @@ Keeps the settings of the supported mice through the vorlixd service, and shows 
     <message>
         <source>Apply to try again.</source>
         <translation>按“应用”即可重试。</translation>
+    </message>
+    <message>
+        <source>Every mouse</source>
+        <translation>所有鼠标</translation>
+    </message>
+    <message>
+        <source>%1, USB device %2</source>
+        <translation>%1，USB 设备 %2</translation>
+    </message>
+    <message>
+        <source>Its own settings</source>
+        <translation>它自己的设置</translation>
+    </message>
+    <message>
+        <source>Sent to every mouse without its own settings</source>
+        <translation>发送给没有自己设置的每只鼠标的设置</translation>
+    </message>
+    <message>
+        <source>Sent to every mouse</source>
+        <translation>发送给每只鼠标的设置</translation>
+    </message>
+    <message>
+        <source>Has its own settings. %1</source>
+        <translation>有自己的设置。%1</translation>
+    </message>
+    <message>
+        <source>It follows the kept settings, shown here: press Apply to give it these as its own.</source>
+        <translation>它使用保存的设置，即此处显示的设置：按“应用”把这些设置保存为它自己的设置。</translation>
+    </message>
+    <message>
+        <source>It follows the kept settings, shown here.</source>
+        <translation>它使用保存的设置，即此处显示的设置。</translation>
+    </message>
+    <message>
+        <source>Showing its own settings, which it gets wherever it is plugged in.</source>
+        <translation>显示的是它自己的设置，无论插在哪里它都会收到这些设置。</translation>
+    </message>
+    <message>
+        <source>It follows the kept settings again.</source>
+        <translation>它重新使用保存的设置。</translation>
+    </message>
+    <message>
+        <source>Its own settings were applied and kept.</source>
+        <translation>它自己的设置已应用并保存。</translation>
     </message>
 </context>
 <context>

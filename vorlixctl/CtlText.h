@@ -99,7 +99,7 @@ public:
         case Outcome::CannotOpen:
             return tr("%1: did not take them: it could not be opened.").arg(who);
         default:
-            return tr("%1: did not take them: it did not take the report.").arg(who);
+            return tr("%1: did not take them: it took only part of the report, or none.").arg(who);
         }
     }
 

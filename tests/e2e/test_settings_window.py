@@ -213,6 +213,19 @@ def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse
     assert mouse.reports == [report_for(CHOSEN)]
 
 
+# One mouse of two given its own speed from the window, by keyboard; the other is sent nothing.
+# Set back, it gets the kept settings.
+def test_one_mouse_its_own_settings(serve, system_bus, user_environment, scene_that_waits):
+    _, (first, second) = serve([Mouse(WIRELESS), Mouse(WIRED_PRO, product="Glide Pro")])
+    system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii",
+                      *(str(v).lower() for v in CHOSEN))
+    own = CHOSEN[:5] + (3,)
+    with scene_that_waits("givesOneMouseItsOwnSettings", user_environment(system_bus)) as go_on:
+        assert (first.reports, second.reports) == ([report_for(CHOSEN)], [report_for(CHOSEN), report_for(own)])
+        go_on()
+    assert second.reports[-1] == report_for(CHOSEN)
+
+
 def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(serve, system_bus, window, config_home):
     _, (mouse,) = serve([Mouse(WIRELESS)])
     earlier_version_file(config_home, "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=false\n"
@@ -313,6 +326,13 @@ def test_arguments_without_a_display(arguments, output, code):
 def test_every_control_is_reachable_by_tab(serve, system_bus, window):
     serve([Mouse(WIRELESS)])
     window("everyControlIsReachableByTabAndNamed", system_bus)
+
+
+# From one to four mice, each with a sentence of two lines after Apply at scale 1; four at scale 2.
+@pytest.mark.parametrize("count, scale", [(1, "1"), (2, "1"), (3, "1"), (4, "1"), (4, "2")])
+def test_window_grows_to_what_it_shows(serve, system_bus, window, count, scale):
+    serve([Mouse(WIRELESS, product="Glide M3 " + "M3" * 30, fault=NO_NODE) for _ in range(count)])
+    window("growsToWhatItShows", system_bus, MICE=str(count), QT_SCALE_FACTOR=scale)
 
 
 # Three mice, one of which could not be opened when the settings were kept.

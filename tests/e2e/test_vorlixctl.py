@@ -45,8 +45,8 @@ CASES = {
         [(["keep", "--speed", "9"], 6, ["命令行错误： " + SPEED_REFUSED.format(9)], [])]),
     "a mouse that does not take them is named": (
         [Mouse(WIRELESS, serial="A"), Mouse(WIRED_PRO, serial="P", fault=SEND_FAILS)],
-        [(["keep"], 1, [A_TOOK, "Glide M3 (0xC656, serial number P), USB device 1-02: did not take them: it did not "
-                                "take the report."], [DEFAULTS])]),
+        [(["keep"], 1, [A_TOOK, "Glide M3 (0xC656, serial number P), USB device 1-02: did not take them: it took only "
+                                "part of the report, or none."], [DEFAULTS])]),
     "a wrong command prints the usage": ([], [(["fetch"], 6, None, [])]),
     "forget": ([], [(["forget"], 0, ["No settings are kept any more."], [])]),
     "one mouse its own settings, left as it is by a keep for all": (

@@ -145,6 +145,28 @@ private slots:
         QTRY_VERIFY(taken.match(mice(true)).hasMatch());
     }
 
+    // The second mouse chosen by keyboard gets its own speed, and its row says so; then it
+    // follows the kept settings again.
+    void givesOneMouseItsOwnSettings() {
+        QTRY_COMPARE(mice(), QString("Glide M3 (0xC652)\nGlide Pro (0xC656)"));
+        press(Qt::Key_F, Qt::AltModifier);
+        press(Qt::Key_Down);
+        press(Qt::Key_Down);
+        QTRY_COMPARE(window->findChild<QGroupBox*>("settings")->title(), QString("Its own settings"));
+        QCOMPARE(text("source"), QString("It follows the kept settings, shown here: press Apply to give it these "
+                                         "as its own."));
+        press(Qt::Key_S, Qt::AltModifier);
+        press(Qt::Key_Right);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(text("result"), QString("Its own settings were applied and kept."));
+        QTRY_VERIFY(mice(true).split('\n').value(1).startsWith("Has its own settings. Took its own settings"));
+        QTRY_VERIFY(control<QPushButton>("Follow the kept settings")->isEnabled());
+        waitForTheTest();
+        press(Qt::Key_K, Qt::AltModifier);
+        QTRY_COMPARE(text("result"), QString("It follows the kept settings again."));
+        QTRY_VERIFY(!mice(true).contains("Has its own settings"));
+    }
+
     // EXPECTED_SOURCE and EXPECTED_SHOWN: where the settings the window opens with come
     // from, and what they are. Defaults then puts back all six, and says so.
     void opensWithTheSavedSettings() {
@@ -213,8 +235,9 @@ private slots:
             press(Qt::Key_Tab);
         }
         visited.sort();
-        QCOMPARE(visited, QStringList({"Apply", "Defaults", "Lift-off detection", "Pointer speed", "Polling rate",
-                                       "Remap gesture button", "Remap wheel press", "Smart scrolling"}));
+        QCOMPARE(visited,
+                 QStringList({"Apply", "Defaults", "Lift-off detection", "Pointer speed", "Polling rate",
+                              "Remap gesture button", "Remap wheel press", "Settings for", "Smart scrolling"}));
         for (const QKeySequence& close :
              {QKeySequence(QKeySequence::Close), QKeySequence(QKeySequence::Quit), QKeySequence(Qt::Key_Escape)}) {
             window->show();
@@ -222,6 +245,27 @@ private slots:
             QVERIFY(QTest::qWaitForWindowActive(window.get()));
             QTest::keySequence(QApplication::focusWidget(), close);
             QTRY_VERIFY2(!window->isVisible(), qPrintable(close.toString()));
+        }
+    }
+
+    // MICE: how many are listed. The window grows to what it shows, within the screen, before
+    // and after Apply: at scale 1 nothing scrolls, and at any scale every button stays on screen.
+    void growsToWhatItShows() {
+        const int listed = expected("MICE").toInt();
+        QTRY_COMPARE(window->findChildren<QWidget*>("mouseRow").size(), listed);
+        const QScrollBar* scrolled = window->findChild<QScrollArea*>()->verticalScrollBar();
+        const bool scaled = qEnvironmentVariable("QT_SCALE_FACTOR", "1") != "1";
+        for (const char* when : {"as it opens", "after Apply"}) {
+            const QRect screen = window->screen()->availableGeometry();
+            QTRY_VERIFY2(screen.contains(window->frameGeometry()), when);
+            QTRY_VERIFY2(scaled || scrolled->maximum() == 0, when);
+            for (QPushButton* button : window->findChildren<QPushButton*>()) {
+                const QRect shown(button->mapToGlobal(QPoint()), button->size());
+                QVERIFY2(!button->isVisible() || screen.contains(shown), qPrintable(button->text()));
+            }
+            press(Qt::Key_Return);
+            QTRY_COMPARE(text("result"), QString("No mouse could be opened: nothing was sent."));
+            QTRY_COMPARE(mice(true).count("through the service"), listed);
         }
     }
 

@@ -57,6 +57,23 @@ Event applied(const WindowState::Answer& answer, const QVector<Mouse>& reached =
     };
 }
 
+// A mouse chosen to be given its own settings (empty: every mouse), Apply to it, and setting it back.
+Event targeted(const QString& usbDevice) {
+    return [=](Window& window) { window.shown = window.state.targetChosen(usbDevice); };
+}
+Event appliedToMouse(const WindowState::Answer& answer, const Mouse& reached) {
+    return [=](Window& window) {
+        EXPECT_EQ(window.state.applyStarted(), window.shown) << "Apply sends what the controls show";
+        window.asksAgain = window.state.applyToMouseAnswered(answer, reached);
+    };
+}
+Event followed(const WindowState::Answer& answer) {
+    return [=](Window& window) {
+        window.state.followStarted();
+        window.asksAgain = window.state.followAnswered(answer);
+    };
+}
+
 QString enabled(bool on) {
     return on ? "enabled" : "disabled";
 }
@@ -84,6 +101,8 @@ const std::map<std::string, std::function<QString(const Window&)>> SHOWN = {
     {"controls", [](const Window& w) { return enabled(w.state.controlsEnabled()); }},
     {"apply", [](const Window& w) { return enabled(w.state.applyEnabled()); }},
     {"asks again", [](const Window& w) { return QString(w.asksAgain ? "yes" : "no"); }},
+    {"title", [](const Window& w) { return w.state.settingsTitle(); }},
+    {"follow", [](const Window& w) { return enabled(w.state.followEnabled()); }},
     {"settings",
      [](const Window& w) {
          QStringList values;
@@ -127,6 +146,14 @@ Mouse recorded(const char* appeared, const QVariantMap& settings = {}, const cha
             own,
             {}};
 }
+// M3 on a USB port, with its own settings (none: it follows the family's) and what it did after Apply.
+Mouse onPort(const char* port, const QVariantMap& own = {}, Outcome outcome = Outcome::Done) {
+    Mouse mouse = recorded(nullptr);
+    mouse.usbDevice = port;
+    mouse.own = own;
+    mouse.outcome = outcome;
+    return mouse;
+}
 MouseSettings settingsOf(const std::array<int, MouseSettings::COUNT>& values) {
     return MouseSettings(values);
 }
@@ -169,10 +196,10 @@ std::vector<Row> rows() {
          {{"last sent", "Took the kept settings when plugged in, 12:03.\n"
                         "Did not take the kept settings after resume, 2026-12-07 23:50: it could not be opened. "
                         "Apply to try again.\n"
-                        "Did not take the administrator's settings when sent by hand, 12:03: it did not take the "
-                        "report. Apply to try again.\n"
+                        "Did not take the administrator's settings when sent by hand, 12:03: it took only part of the "
+                        "report, or none. Apply to try again.\n"
                         "Took other settings through the service, 12:03.\n"
-                        "Took its own settings when plugged in, 12:03.\n"
+                        "Has its own settings. Took its own settings when plugged in, 12:03.\n"
                         "Took other settings through the service, 12:03.\n"
                         "Did not take other settings when vorlixd sent them, 12:03: the send failed. Apply to try "
                         "again.\n"
@@ -260,6 +287,38 @@ std::vector<Row> rows() {
          {{"settings", "true false true false 250 2"},
           {"result", ""},
           {"source", "Changed, not applied yet: press Apply to send and keep what is shown."}}},
+        // A mouse chosen shows its own settings, or the family's it follows; Apply gives it its own, and
+        // it can be set back. The rows and the title say who has what.
+        {"a mouse given its own settings",
+         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
+          targeted("1-2")},
+         {{"settings", "false true false true 500 2"},
+          {"title", "Its own settings"},
+          {"follow", "disabled"},
+          {"source", "It follows the kept settings, shown here: press Apply to give it these as its own."}}},
+        {"a mouse with its own settings",
+         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
+          targeted("1-3")},
+         {{"settings", "false true true false 250 4"},
+          {"follow", "enabled"},
+          {"source", "Showing its own settings, which it gets wherever it is plugged in."}}},
+        {"own settings applied",
+         {listed({onPort("1-2")}), targeted("1-2"), chosen(EARLIER), appliedToMouse({}, onPort("1-2"))},
+         {{"result", "Its own settings were applied and kept."}, {"asks again", "yes"}}},
+        {"own settings not taken",
+         {listed({onPort("1-2")}), targeted("1-2"), appliedToMouse({}, onPort("1-2", {}, Outcome::SendFailed))},
+         {{"result", "No mouse took the settings."}, {"asks again", "yes"}}},
+        {"back to the family's",
+         {listed({onPort("1-3", BusSettings::toMap(EARLIER))}), targeted("1-3"), followed({})},
+         {{"result", "It follows the kept settings again."}, {"asks again", "yes"}}},
+        {"every mouse again, and the chosen one gone",
+         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
+          targeted("1-3"), listed({onPort("1-2")}, BusSettings::toMap(CHOSEN))},
+         {{"settings", "false true false true 500 2"}, {"title", "Sent to every mouse"}, {"source", KEPT}}},
+        {"every mouse without its own",
+         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
+          targeted("")},
+         {{"title", "Sent to every mouse without its own settings"}, {"settings", "false true false true 500 2"}}},
         // The person chose all six, even one that another client has changed since.
         {"defaults chosen, then Refresh",
          {listed({M3}, BusSettings::toMap(CHOSEN)), defaults(), refreshed(),

@@ -288,7 +288,7 @@ private:
     // One mouse of those, or configureMouseAndKeep's reply. What a service without a record leaves
     // out counts as never sent or seen.
     static Mouse mouseIn(QVariantMap mouse) {
-        for (const QString key : {QStringLiteral("sentSettings"), QStringLiteral("ownSettings")}) {
+        for (const QString& key : {QStringLiteral("sentSettings"), QStringLiteral("ownSettings")}) {
             mouse.insert(key, qdbus_cast<QVariantMap>(mouse.value(key)));
         }
         const auto text = [&mouse](const char* key) { return mouse.value(QLatin1String(key)).toString(); };

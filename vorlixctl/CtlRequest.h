@@ -46,12 +46,12 @@ struct CtlRequest {
         }
         const bool changes = request.command == Command::Keep || request.command == Command::Forget ||
                              request.command == Command::Import;
-        const int mouse = rest.indexOf(QStringLiteral("--mouse"));
+        const auto mouse = rest.indexOf(QStringLiteral("--mouse"));
         if (mouse >= 0) {
             request.mouse = rest.value(mouse + 1);
             request.wrong = request.mouse.isEmpty() ||
                             (request.command != Command::Keep && request.command != Command::Forget);
-            rest.erase(rest.begin() + mouse, rest.begin() + std::min(mouse + 2, rest.size()));
+            rest.erase(rest.begin() + mouse, rest.begin() + std::min<decltype(mouse)>(mouse + 2, rest.size()));
         }
         const bool jsonAsked = request.command == Command::List || request.command == Command::Keep ||
                                request.command == Command::Monitor;

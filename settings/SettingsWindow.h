@@ -145,6 +145,10 @@ protected:
         if (event->type() == QEvent::WindowActivate) {
             askPermission();
         }
+        // A window manager frames the window after it is shown, and moves it in doing so.
+        if (event->type() == QEvent::Move && frameHeight() != fittedFrame) {
+            fitToScreen();
+        }
         return QWidget::event(event);
     }
 
@@ -300,17 +304,20 @@ private:
                                  style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, contentArea);
         const int height = sizeHint().height() - contentArea->sizeHint().height() +
                            std::max(content->heightForWidth(contentWidth), content->minimumSizeHint().height());
-        if (height == fittedHeight || isMaximized() || isFullScreen()) {
+        const int frame = frameHeight();
+        if ((height == fittedHeight && frame == fittedFrame) || isMaximized() || isFullScreen()) {
             return;
         }
         fittedHeight = height;
+        fittedFrame = frame;
         const QRect available = screen()->availableGeometry();
-        const int frame = frameGeometry().height() - geometry().height();
         resize(width(), std::min(height, available.height() - frame));
         if (isVisible() && frameGeometry().bottom() > available.bottom()) {
             move(x(), std::max(available.top(), available.bottom() - frameGeometry().height()));
         }
     }
+
+    int frameHeight() const { return frameGeometry().height() - geometry().height(); }
 
     static constexpr int MOST_WIDTH = 640;
 
@@ -557,4 +564,5 @@ private:
     QWidget* page = new QWidget;
     QScrollArea* contentArea = new QScrollArea;
     int fittedHeight = 0;
+    int fittedFrame = 0; // the window manager's frame it was fitted with, which comes after the window
 };

@@ -9,6 +9,7 @@ under the umockdev preload:
 
 import os
 import shutil
+import subprocess
 import tempfile
 import time
 from pathlib import Path
@@ -17,6 +18,7 @@ import pytest
 
 LAUNCH = "umockdev-wrapper /usr/bin/python3 -m pytest tests/e2e"
 DEFAULT_VORLIXD = os.path.join(os.path.dirname(__file__), "..", "..", "build", "src", "vorlixd")
+LEAK_SUPPRESSIONS = Path(__file__).resolve().parents[1] / "settings" / "leak-sanitizer.supp"
 
 
 def pytest_configure(config):
@@ -75,6 +77,47 @@ def system_bus(workdir):
     bus = Bus(workdir / "system")
     yield bus
     bus.close()
+
+
+@pytest.fixture(scope="module")
+def display():
+    """A private X server with a 1280x1024 screen, for the settings window."""
+    from mouse_rig import plain_environment
+
+    # Without a reset whenever its last client leaves: a client that connects just then is turned
+    # away, and what the root window holds is lost.
+    server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0",
+                               "1280x1024x24"],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                              env=plain_environment())
+    yield ":" + server.stdout.readline().strip()
+    server.terminate()
+    server.wait(timeout=10)
+
+
+@pytest.fixture
+def config_home(workdir):
+    """The XDG config folder of the user at the window (nobody may write there too)."""
+    from buses import NOBODY
+
+    folder = workdir / "config"
+    folder.mkdir()
+    os.chown(folder, NOBODY, NOBODY)
+    return folder
+
+
+@pytest.fixture
+def user_environment(display, config_home):
+    """user_environment(bus, language, **extra): the environment of the settings window on the display."""
+    from mouse_rig import plain_environment
+
+    def environment(bus, language="C.UTF-8", **extra):
+        # No OpenGL: the window draws without it, and the GL driver leaks at exit in the sanitizer build.
+        return {**plain_environment(), **bus.environment(), "DISPLAY": display, "QT_QPA_PLATFORM": "xcb",
+                "QT_XCB_GL_INTEGRATION": "none",
+                "LSAN_OPTIONS": f"suppressions={LEAK_SUPPRESSIONS}:print_suppressions=0",
+                "XDG_CONFIG_HOME": str(config_home), "LANG": language, **extra}
+    return environment
 
 
 class RunningDaemon:

@@ -266,6 +266,12 @@ def preload_active():
         return "libumockdev-preload" in maps.read()
 
 
+def plain_environment():
+    """This process's environment without umockdev's preload: only the daemon sees the mice."""
+    return {k: v for k, v in os.environ.items()
+            if k not in ("LD_PRELOAD", "UMOCKDEV_DIR", "LANGUAGE", "LC_ALL", "LC_MESSAGES")}
+
+
 class MouseRig:
     """A umockdev testbed holding emulated mice.
 

@@ -19,14 +19,13 @@ import pytest
 from buses import MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, as_user
 from expected import report_for
 from mice import DEFAULT_REPORT, WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse, plug
-from mouse_rig import NO_NODE, SEND_FAILS
+from mouse_rig import NO_NODE, SEND_FAILS, plain_environment
 from polkit_authority import ACTION, PolkitAuthority
 
 BUILD = Path(__file__).resolve().parents[2] / "build"
 WINDOW_TEST = Path(os.environ.get("SETTINGS_WINDOW_TEST", BUILD / "tests" / "settings" / "settings-window-test"))
 SETTINGS = os.environ.get("VORLIXD_SETTINGS", BUILD / "settings" / "vorlixd-settings")
 SCREENSHOTS = WINDOW_TEST.parent / "screenshots"
-LEAK_SUPPRESSIONS = Path(__file__).resolve().parents[1] / "settings" / "leak-sanitizer.supp"
 SHIPPED_POLICY = Path(__file__).resolve().parents[2] / "packaging" / "org.vorlix.mouse.vorlixd.conf"
 
 APPLIED = "The settings were applied and kept."
@@ -46,42 +45,6 @@ def earlier_version_file(config_home, text):
     """Settings saved the way versions before kept settings saved them."""
     (config_home / "vorlixd").mkdir()
     (config_home / "vorlixd" / "vorlixd-settings.conf").write_text("[General]\n" + text)
-
-
-def plain_environment():
-    """This process's environment without umockdev's preload: only the daemon sees the mice."""
-    return {k: v for k, v in os.environ.items()
-            if k not in ("LD_PRELOAD", "UMOCKDEV_DIR", "LANGUAGE", "LC_ALL", "LC_MESSAGES")}
-
-
-@pytest.fixture(scope="module")
-def display():
-    server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"],
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                              env=plain_environment())
-    yield ":" + server.stdout.readline().strip()
-    server.terminate()
-    server.wait(timeout=10)
-
-
-@pytest.fixture
-def config_home(workdir):
-    """The XDG config folder of the user at the window (nobody may write there too)."""
-    folder = workdir / "config"
-    folder.mkdir()
-    os.chown(folder, NOBODY, NOBODY)
-    return folder
-
-
-@pytest.fixture
-def user_environment(display, config_home):
-    def environment(bus, language="C.UTF-8", **extra):
-        # No OpenGL: the window draws without it, and the GL driver leaks at exit in the sanitizer build.
-        return {**plain_environment(), **bus.environment(), "DISPLAY": display, "QT_QPA_PLATFORM": "xcb",
-                "QT_XCB_GL_INTEGRATION": "none",
-                "LSAN_OPTIONS": f"suppressions={LEAK_SUPPRESSIONS}:print_suppressions=0",
-                "XDG_CONFIG_HOME": str(config_home), "LANG": language, **extra}
-    return environment
 
 
 @pytest.fixture

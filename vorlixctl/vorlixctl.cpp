@@ -252,14 +252,15 @@ void importOwn(const CtlRequest& request, const std::map<QString, MouseSettings>
     read([request, own, allTook](const MouseService::Reading& reading) {
         std::vector<std::pair<MouseService::Mouse, MouseSettings>> pending;
         bool all = allTook;
-        for (const auto& [identity, settings] : own) {
+        for (const auto& imported : own) {
+            const QString& identity = imported.first;
             const auto mouse = std::find_if(reading.mice.begin(), reading.mice.end(),
                                             [&identity](const auto& present) { return present.identity == identity; });
             if (mouse == reading.mice.end()) {
                 complain(CtlText::notImported(identity));
                 all = false;
             } else {
-                pending.emplace_back(*mouse, settings);
+                pending.emplace_back(*mouse, imported.second);
             }
         }
         keepEach(request, pending, all);

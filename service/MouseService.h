@@ -74,6 +74,16 @@ public:
 
     using Permission = PolkitAuthority::Permission;
 
+    // The mouse listed on `usbDevice`; none for an empty one or one not listed.
+    static const Mouse* on(const QVector<Mouse>& mice, const QString& usbDevice) {
+        for (const Mouse& mouse : mice) {
+            if (!usbDevice.isEmpty() && mouse.usbDevice == usbDevice) {
+                return &mouse;
+            }
+        }
+        return nullptr;
+    }
+
     // Has `slot` of `receiver` called whenever the service's mice or kept settings change, for
     // as long as the receiver lives. Any sender is heard: a signal only makes the window ask the
     // service itself, so learning the name's owner first, which would wait on the bus, buys nothing.

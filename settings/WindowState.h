@@ -429,11 +429,7 @@ private:
     enum class Source { Unknown, Kept, Own, Sent, EarlierVersion, DamagedEarlierVersion, Defaults, Unread, Unsure };
 
     // The mouse listed on `usbDevice`, by default the one whose settings are shown; none for every mouse.
-    const Mouse* targetMouse(const QString& usbDevice) const {
-        const auto found = std::find_if(mice.begin(), mice.end(),
-                                        [&usbDevice](const Mouse& mouse) { return mouse.usbDevice == usbDevice; });
-        return usbDevice.isEmpty() || found == mice.end() ? nullptr : &*found;
-    }
+    const Mouse* targetMouse(const QString& usbDevice) const { return MouseService::on(mice, usbDevice); }
     const Mouse* targetMouse() const { return targetMouse(target); }
 
     // The settings of whom the controls are for, and where they come from: the chosen mouse's own,

@@ -62,9 +62,9 @@ public:
         if (reading.mice.isEmpty()) {
             lines << tr("No supported mouse is plugged in.");
         }
-        const std::optional<MouseSettings> kept = settingsIn(reading.kept);
+        const std::optional<MouseSettings> kept = ClientSentences::settingsIn(reading.kept);
         lines << (kept ? tr("Kept settings: %1").arg(optionLine(*kept)) : tr("No settings are kept."));
-        if (const std::optional<MouseSettings> administrator = settingsIn(reading.administrator)) {
+        if (const std::optional<MouseSettings> administrator = ClientSentences::settingsIn(reading.administrator)) {
             lines << tr("The administrator's settings win whenever a mouse comes back: %1")
                          .arg(optionLine(*administrator));
         }
@@ -147,12 +147,12 @@ public:
     static QStringList changes(const Reading& before, const Reading& after, const QDateTime& now) {
         QStringList lines;
         for (const Mouse& mouse : before.mice) {
-            if (!find(after.mice, mouse.usbDevice)) {
+            if (!MouseService::on(after.mice, mouse.usbDevice)) {
                 lines << tr("Unplugged: %1.").arg(whoIs(mouse));
             }
         }
         for (const Mouse& mouse : after.mice) {
-            const Mouse* earlier = find(before.mice, mouse.usbDevice);
+            const Mouse* earlier = MouseService::on(before.mice, mouse.usbDevice);
             const QString who = whoIs(mouse);
             if (!earlier) {
                 lines << tr("Plugged in: %1. %2").arg(who, lastSent(mouse, after, now));
@@ -161,7 +161,7 @@ public:
             }
         }
         if (before.kept != after.kept) {
-            const std::optional<MouseSettings> kept = settingsIn(after.kept);
+            const std::optional<MouseSettings> kept = ClientSentences::settingsIn(after.kept);
             lines << (kept ? tr("Kept settings: %1").arg(optionLine(*kept)) : forgotten());
         }
         return lines;
@@ -216,10 +216,9 @@ public:
 
 private:
     static QString lastSent(const Mouse& mouse, const Reading& reading, const QDateTime& now) {
-        return ClientSentences::lastSent(mouse, now, settingsIn(reading.kept), settingsIn(reading.administrator));
+        return ClientSentences::lastSent(mouse, now, ClientSentences::settingsIn(reading.kept),
+                                         ClientSentences::settingsIn(reading.administrator));
     }
-
-    static std::optional<MouseSettings> settingsIn(const QVariantMap& map) { return ClientSentences::settingsIn(map); }
 
     // All six settings of an imported map, or none and `why` says which are missing or refused.
     static std::optional<MouseSettings> settingsFrom(const QVariantMap& map, QString& why) {
@@ -238,15 +237,6 @@ private:
 
     static QString optionLine(const MouseSettings& settings) {
         return QString::fromStdWString(settings.toOptionLine());
-    }
-
-    static const Mouse* find(const QVector<Mouse>& mice, const QString& usbDevice) {
-        for (const Mouse& mouse : mice) {
-            if (mouse.usbDevice == usbDevice) {
-                return &mouse;
-            }
-        }
-        return nullptr;
     }
 
     // The bus's own keys; a product ID is a number, as the bus's q is.

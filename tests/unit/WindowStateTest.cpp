@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
 #include <map>
 #include <string>
@@ -131,35 +130,26 @@ quint64 microseconds(const char* at) {
 // from `from`'s, with its `own` settings.
 Mouse recorded(const char* appeared, const QVariantMap& settings = {}, const char* at = nullptr, const char* by = "",
                Outcome error = Outcome::Done, const char* from = "family", const QVariantMap& own = {}) {
-    return {QString(),
-            0xC652,
-            "Glide M3",
-            "",
-            Outcome::Done,
-            settings,
-            microseconds(at),
-            MouseRecord::senderNamed(by),
-            MouseRecord::sourceNamed(settings.isEmpty() ? "" : from),
-            error,
-            microseconds(appeared),
-            {},
-            own,
-            {}};
+    Mouse m3 = mouse("Glide M3", 0xC652);
+    m3.sent = settings;
+    m3.sentAt = microseconds(at);
+    m3.sentBy = MouseRecord::senderNamed(by);
+    m3.sentFrom = MouseRecord::sourceNamed(settings.isEmpty() ? "" : from);
+    m3.sendError = error;
+    m3.appearedAt = microseconds(appeared);
+    m3.own = own;
+    return m3;
 }
 // M3 on a USB port, with its own settings (none: it follows the family's) and what it did after Apply.
 Mouse onPort(const char* port, const QVariantMap& own = {}, Outcome outcome = Outcome::Done) {
-    Mouse mouse = recorded(nullptr);
-    mouse.usbDevice = port;
-    mouse.own = own;
-    mouse.outcome = outcome;
-    return mouse;
-}
-MouseSettings settingsOf(const std::array<int, MouseSettings::COUNT>& values) {
-    return MouseSettings(values);
+    Mouse m3 = mouse("Glide M3", 0xC652, "", outcome);
+    m3.usbDevice = port;
+    m3.own = own;
+    return m3;
 }
 const Mouse M3 = mouse("Glide M3", 0xC652);
-const MouseSettings CHOSEN = settingsOf({0, 1, 0, 1, 500, 2});
-const MouseSettings EARLIER = settingsOf({0, 1, 1, 0, 250, 4});
+const MouseSettings CHOSEN({0, 1, 0, 1, 500, 2});
+const MouseSettings EARLIER({0, 1, 1, 0, 250, 4});
 const char* const ADMINISTRATOR_FILE = "/etc/default/vorlixd";
 const char* const EARLIER_FILE = "/home/someone/.config/vorlixd/vorlixd-settings.conf";
 const char* const KEPT = "Showing the settings the service keeps for the mouse.";
@@ -173,13 +163,14 @@ SavedSettings administrator(const ReadSettings& read) {
 }
 
 std::vector<Row> rows() {
-    QVariantMap damaged = BusSettings::toMap(EARLIER);
+    const QVariantMap earlier = BusSettings::toMap(EARLIER);
+    QVariantMap damaged = earlier;
     damaged.insert("frequency", "0");
     damaged.insert("speed", "0");
     const QVariantMap kept = BusSettings::toMap(CHOSEN);
     QVariantMap keptButOne = kept; // what is left out must not be read as the kept value, here the default
     keptButOne.remove("remapGestureButton");
-    const MouseSettings byAdministrator = settingsOf({1, 1, 1, 1, 125, 5});
+    const MouseSettings byAdministrator({1, 1, 1, 1, 125, 5});
     const char* const TODAY = "2026-12-08T12:03:00Z";
     return {
         {"what each mouse was last sent",
@@ -187,9 +178,8 @@ std::vector<Row> rows() {
                   recorded(TODAY, kept, "2026-12-07T23:50:00Z", "resume", Outcome::CannotOpen),
                   recorded(TODAY, BusSettings::toMap(byAdministrator), TODAY, "by-hand", Outcome::SendFailed,
                            "administrator"),
-                  recorded(nullptr, BusSettings::toMap(EARLIER), TODAY, "service"),
-                  recorded(TODAY, BusSettings::toMap(EARLIER), TODAY, "plug-in", Outcome::Done, "own",
-                           BusSettings::toMap(EARLIER)),
+                  recorded(nullptr, earlier, TODAY, "service"),
+                  recorded(TODAY, earlier, TODAY, "plug-in", Outcome::Done, "own", earlier),
                   recorded(TODAY, kept, TODAY, "service", Outcome::Done, "configure"),
                   recorded(TODAY, keptButOne, TODAY, "", Outcome::Failed), recorded(TODAY), recorded(nullptr)},
                  kept, administrator({byAdministrator, {}}))},
@@ -264,11 +254,11 @@ std::vector<Row> rows() {
                             "are sent instead."},
           {"administrator detail", "Reason: unknown option --\\x1b[2Jspeed (line 1)"}}},
         {"earlier version's settings",
-         {listed({M3}, {}, earlierVersion(BusSettings::toMap(EARLIER)))},
+         {listed({M3}, {}, earlierVersion(earlier))},
          {{"settings", "false true true false 250 4"},
           {"source", "Showing the settings you saved with an earlier version: press Apply to keep them."}}},
         {"earlier version's settings, not allowed to change them",
-         {permitted(Permission::NotAllowed), listed({M3}, {}, earlierVersion(BusSettings::toMap(EARLIER)))},
+         {permitted(Permission::NotAllowed), listed({M3}, {}, earlierVersion(earlier))},
          {{"access", "You may not change the mouse settings. An administrator can allow it, for example by adding "
                      "you to the group plugdev."},
           {"controls", "disabled"},
@@ -282,23 +272,21 @@ std::vector<Row> rows() {
                      "That file is left as it is."}}},
         // Only the control changed here keeps its value; the others show what is kept now.
         {"a mouse came since \"no mouse\", and another client kept settings",
-         {listed({}), applied({Outcome::NoMouse, {}}), chosen(settingsOf({1, 0, 1, 1, 1000, 2})),
-          listed({M3}, BusSettings::toMap(settingsOf({1, 0, 1, 0, 250, 4})))},
+         {listed({}), applied({Outcome::NoMouse, {}}), chosen(MouseSettings({1, 0, 1, 1, 1000, 2})),
+          listed({M3}, BusSettings::toMap(MouseSettings({1, 0, 1, 0, 250, 4})))},
          {{"settings", "true false true false 250 2"},
           {"result", ""},
           {"source", "Changed, not applied yet: press Apply to send and keep what is shown."}}},
         // A mouse chosen shows its own settings, or the family's it follows; Apply gives it its own, and
         // it can be set back. The rows and the title say who has what.
         {"a mouse given its own settings",
-         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
-          targeted("1-2")},
+         {listed({onPort("1-2"), onPort("1-3", earlier)}, kept), targeted("1-2")},
          {{"settings", "false true false true 500 2"},
           {"title", "Its own settings"},
           {"follow", "disabled"},
           {"source", "It follows the kept settings, shown here: press Apply to give it these as its own."}}},
         {"a mouse with its own settings",
-         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
-          targeted("1-3")},
+         {listed({onPort("1-2"), onPort("1-3", earlier)}, kept), targeted("1-3")},
          {{"settings", "false true true false 250 4"},
           {"follow", "enabled"},
           {"source", "Showing its own settings, which it gets wherever it is plugged in."}}},
@@ -309,20 +297,18 @@ std::vector<Row> rows() {
          {listed({onPort("1-2")}), targeted("1-2"), appliedToMouse({}, onPort("1-2", {}, Outcome::SendFailed))},
          {{"result", "No mouse took the settings."}, {"asks again", "yes"}}},
         {"back to the family's",
-         {listed({onPort("1-3", BusSettings::toMap(EARLIER))}), targeted("1-3"), followed({})},
+         {listed({onPort("1-3", earlier)}), targeted("1-3"), followed({})},
          {{"result", "It follows the kept settings again."}, {"asks again", "yes"}}},
         {"every mouse again, and the chosen one gone",
-         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
-          targeted("1-3"), listed({onPort("1-2")}, BusSettings::toMap(CHOSEN))},
+         {listed({onPort("1-2"), onPort("1-3", earlier)}, kept), targeted("1-3"), listed({onPort("1-2")}, kept)},
          {{"settings", "false true false true 500 2"}, {"title", "Sent to every mouse"}, {"source", KEPT}}},
         {"every mouse without its own",
-         {listed({onPort("1-2"), onPort("1-3", BusSettings::toMap(EARLIER))}, BusSettings::toMap(CHOSEN)),
-          targeted("")},
+         {listed({onPort("1-2"), onPort("1-3", earlier)}, kept), targeted("")},
          {{"title", "Sent to every mouse without its own settings"}, {"settings", "false true false true 500 2"}}},
         // The person chose all six, even one that another client has changed since.
         {"defaults chosen, then Refresh",
-         {listed({M3}, BusSettings::toMap(CHOSEN)), defaults(), refreshed(),
-          listed({M3}, BusSettings::toMap(settingsOf({0, 1, 0, 0, 500, 2})))},
+         {listed({M3}, kept), defaults(), refreshed(),
+          listed({M3}, BusSettings::toMap(MouseSettings({0, 1, 0, 0, 500, 2})))},
          {{"settings", "true false true true 1000 3"},
           {"source", "Showing the defaults: press Apply to send and keep them."}}},
     };

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -31,6 +33,7 @@ const MouseSettings SPEED_2 = MouseSettings::fromOptions({L"--speed", L"2"});
 const MouseSettings BOTH = MouseSettings::fromOptions({L"--speed", L"2", L"--frequency", L"500"});
 const std::string ASSIGNED = "\nVORLIXD_OPTIONS=--speed 2\n";
 const Mouse MOUSE{"1-1", "7", 0xC652, L"", L"", "/dev/hidraw0"};
+const std::optional<MouseSettings> NOTHING;
 
 // `size` bytes: comments, then the line.
 std::string padded(size_t size, const std::string& line) {
@@ -50,7 +53,7 @@ const std::vector<FileCase> ADMINISTRATOR_FILES = {
     {"blanks around the key and =", " \tVORLIXD_OPTIONS = \"--speed 2 --frequency 500\"  \n", BOTH, L""},
     {"export, unquoted", "export VORLIXD_OPTIONS=--speed 2 --frequency 500 \n", BOTH, L""},
     {"single quotes", "VORLIXD_OPTIONS='--speed 2 --frequency 500'", BOTH, L""},
-    {"escapes in double quotes", R"x(VORLIXD_OPTIONS="--speed \"\$\`\\\q")x", std::nullopt,
+    {"escapes in double quotes", R"x(VORLIXD_OPTIONS="--speed \"\$\`\\\q")x", NOTHING,
      LR"x(--speed takes 1, 2, 3, 4 or 5, not "$`\\q (line 1))x"},
     {"an escaped blank, a trailing backslash", "VORLIXD_OPTIONS=--speed\\ 2 \\\n--frequency 500\n", BOTH, L""},
     {"comments, one ending in a backslash", "# VORLIXD_OPTIONS=--speed 5 \\\n; VORLIXD_OPTIONS=--speed 4" + ASSIGNED,
@@ -59,33 +62,27 @@ const std::vector<FileCase> ADMINISTRATOR_FILES = {
     {"CR only", "# old Mac\rVORLIXD_OPTIONS=--speed 2\r", SPEED_2, L""},
     {"byte-order mark", "\xEF\xBB\xBFVORLIXD_OPTIONS=--speed 2", SPEED_2, L""},
     {"the last assignment wins", "VORLIXD_OPTIONS=--speed 9" + ASSIGNED, SPEED_2, L""},
-    {"the last assignment empties it", "VORLIXD_OPTIONS=--speed 2\nVORLIXD_OPTIONS=\n", std::nullopt, L""},
+    {"the last assignment empties it", "VORLIXD_OPTIONS=--speed 2\nVORLIXD_OPTIONS=\n", NOTHING, L""},
     {"named in another variable", "OTHER=\"see VORLIXD_OPTIONS\"" + ASSIGNED, SPEED_2, L""},
-    {"no assignment", "# nothing\n\nOTHER=1\n", std::nullopt, L""},
-    {"named without =", "VORLIXD_OPTIONS=--speed 2\nVORLIXD_OPTIONS --speed 3\n", std::nullopt,
+    {"no assignment", "# nothing\n\nOTHER=1\n", NOTHING, L""},
+    {"named without =", "VORLIXD_OPTIONS=--speed 2\nVORLIXD_OPTIONS --speed 3\n", NOTHING,
      L"VORLIXD_OPTIONS is named without being assigned (line 2)"},
-    {"a quote never closed", "VORLIXD_OPTIONS=\"--speed 2\n", std::nullopt, L"a quote is never closed (line 1)"},
-    {"inside another variable's value", "OTHER=\"x\nVORLIXD_OPTIONS=--speed 2\"\n", std::nullopt,
+    {"a quote never closed", "VORLIXD_OPTIONS=\"--speed 2\n", NOTHING, L"a quote is never closed (line 1)"},
+    {"inside another variable's value", "OTHER=\"x\nVORLIXD_OPTIONS=--speed 2\"\n", NOTHING,
      L"VORLIXD_OPTIONS is inside the value of another variable (line 2)"},
-    {"a value refused", "VORLIXD_OPTIONS='--speed 9'\n", std::nullopt,
-     L"--speed takes 1, 2, 3, 4 or 5, not 9 (line 1)"},
-    {"a value missing", "\nVORLIXD_OPTIONS=--frequency\n", std::nullopt,
+    {"a value refused", "VORLIXD_OPTIONS='--speed 9'\n", NOTHING, L"--speed takes 1, 2, 3, 4 or 5, not 9 (line 1)"},
+    {"a value missing", "\nVORLIXD_OPTIONS=--frequency\n", NOTHING,
      L"--frequency needs a value: 125, 250, 500 or 1000 (line 2)"},
-    {"a control character", "VORLIXD_OPTIONS=\"--smart-scrolling \x1b[2J\"\n", std::nullopt,
+    {"a control character", "VORLIXD_OPTIONS=\"--smart-scrolling \x1b[2J\"\n", NOTHING,
      L"--smart-scrolling takes false or true, not \\x1b[2J (line 1)"},
-    {"a word not UTF-8", "VORLIXD_OPTIONS=\"--speed 2 --frequency \xff\"\n", std::nullopt,
-     L"\\xff is not UTF-8 (line 1)"},
-    {"an assignment inside another variable's value", "OTHER=\"VORLIXD_OPTIONS=--speed 2\"\n", std::nullopt,
+    {"a word not UTF-8", "VORLIXD_OPTIONS=\"--speed 2 --frequency \xff\"\n", NOTHING, L"\\xff is not UTF-8 (line 1)"},
+    {"an assignment inside another variable's value", "OTHER=\"VORLIXD_OPTIONS=--speed 2\"\n", NOTHING,
      L"VORLIXD_OPTIONS is inside the value of another variable (line 1)"},
-    {"a NUL byte outside the value", ASSIGNED + std::string("# \0\n", 4), std::nullopt,
-     L"it holds a NUL byte (line 3)"},
-    {"a no-break space, escaped",
-     "VORLIXD_OPTIONS=--speed\xC2\xA0"
-     "2\n",
-     std::nullopt, L"unknown option --speed\\u00a02 (line 1)"},
+    {"a NUL byte outside the value", ASSIGNED + std::string("# \0\n", 4), NOTHING, L"it holds a NUL byte (line 3)"},
+    {"a no-break space, escaped", "VORLIXD_OPTIONS=--speed\u00A02\n", NOTHING,
+     L"unknown option --speed\\u00a02 (line 1)"},
     {"as large as it may be", padded(AdministratorSettings::LONGEST_FILE, ASSIGNED), SPEED_2, L""},
-    {"over the limit", padded(AdministratorSettings::LONGEST_FILE + 1, ASSIGNED), std::nullopt,
-     L"it is larger than 64 KiB"},
+    {"over the limit", padded(AdministratorSettings::LONGEST_FILE + 1, ASSIGNED), NOTHING, L"it is larger than 64 KiB"},
 };
 
 TEST(AdministratorFileTest, WhatIsSentAndWhatIsSaid) {
@@ -99,9 +96,9 @@ TEST(AdministratorFileTest, WhatIsSentAndWhatIsSaid) {
 
 // A save removes the new files that a save cut short left behind, and nothing else there.
 TEST(KeptSettingsFileTest, SaveRemovesOnlyItsOwnLeftovers) {
-    char made[] = "/tmp/vorlixd-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(made), nullptr);
-    const std::filesystem::path folder = made;
+    const QTemporaryDir made("/tmp/vorlixd-unit-XXXXXX");
+    ASSERT_TRUE(made.isValid());
+    const std::filesystem::path folder = made.path().toStdString();
     // Planted beside the kept file: 'f' a file, 'l' a link to one, 'd' a folder; and whether it is left.
     const std::vector<std::tuple<std::string, char, bool>> planted = {
         {"other.Ab12Cd", 'f', true},         {"kept-settings.Ab12Cd", 'f', false}, {"kept-settings.Ab12C", 'f', true},
@@ -126,7 +123,6 @@ TEST(KeptSettingsFileTest, SaveRemovesOnlyItsOwnLeftovers) {
         found.insert(entry.path().filename().string());
     }
     EXPECT_EQ(found, left);
-    std::filesystem::remove_all(folder);
 }
 
 // Which mouse is "this mouse" after a replug: its serial number while no other present mouse of
@@ -169,9 +165,9 @@ TEST(OwnSettingsFileTest, ADamagedLineCostsOnlyItsMouse) {
         EXPECT_EQ(read.refusedLines, refused) << name;
         EXPECT_EQ(read.settings, (std::map<std::string, MouseSettings>{{"c652/serial/A", SPEED_2}})) << name;
     }
-    char made[] = "/tmp/vorlixd-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(made), nullptr);
-    const OwnSettingsFile file(std::string(made) + "/own-settings");
+    const QTemporaryDir made("/tmp/vorlixd-unit-XXXXXX");
+    ASSERT_TRUE(made.isValid());
+    const OwnSettingsFile file(made.filePath("own-settings").toStdString());
     std::ofstream(file.path()) << text;
     ASSERT_EQ(file.keep("c655/port/1-4", BOTH), OwnSettingsFile::Write::Done);
     EXPECT_EQ(file.load().refusedLines, 0U);
@@ -182,16 +178,16 @@ TEST(OwnSettingsFileTest, ADamagedLineCostsOnlyItsMouse) {
     EXPECT_EQ(file.keep("c655/port/3-1", BOTH), OwnSettingsFile::Write::TooManyMice);
     EXPECT_EQ(file.keep("c655/port/1-4", std::nullopt), OwnSettingsFile::Write::Done);
     EXPECT_EQ(file.load().settings.size(), OwnSettingsFile::MOST_MICE - 1);
-    std::filesystem::remove_all(made);
 }
 
 // A mouse's record is used only when it is exactly what vorlixd writes, about this appearance of
 // the mouse, in a regular file of its own; anything else reads as nothing known, with a reason.
 TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
-    char made[] = "/tmp/vorlixd-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(made), nullptr);
-    const std::filesystem::path file = std::filesystem::path(made) / "mouse-1-1";
-    const MouseRecords records(made);
+    const QTemporaryDir made("/tmp/vorlixd-unit-XXXXXX");
+    ASSERT_TRUE(made.isValid());
+    const std::filesystem::path file = made.filePath("mouse-1-1").toStdString();
+    const std::string elsewhere = made.filePath("elsewhere").toStdString();
+    const MouseRecords records(made.path().toStdString());
     const Mouse& mouse = MOUSE;
     ASSERT_EQ(records.sent(records.turnAt(mouse), mouse, std::nullopt, MouseRecord::Sender::PlugIn,
                            MouseRecord::Source::Family, Outcome::Done, MouseRecord::now()),
@@ -204,27 +200,26 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
         std::string text = written;
         return text.replace(text.find(from), from.size(), to);
     };
+    const auto writes = [&file](const std::string& text) { return [&file, text] { std::ofstream(file) << text; }; };
     // What is put there, and why it is refused: none when the record is used or simply not about this mouse.
     using Why = FileFault::Why;
     const std::optional<Why> none;
     const std::vector<std::tuple<const char*, std::function<void()>, std::optional<Why>>> planted = {
         {"as written", [] {}, none},
-        {"of an earlier appearance", [&] { std::ofstream(file) << replaced("usbAddress=7", "usbAddress=6"); }, none},
-        {"cut short", [&] { std::ofstream(file) << written.substr(0, 60); }, Why::NotWritten},
-        {"a field misnamed", [&] { std::ofstream(file) << replaced("sentAt=", "sentat="); }, Why::NotWritten},
-        {"a time with a sign", [&] { std::ofstream(file) << replaced("sentAt=", "sentAt=+"); }, Why::NotWritten},
-        {"sent by nobody", [&] { std::ofstream(file) << replaced("sentBy=resume", "sentBy="); }, Why::NotWritten},
-        {"sent from nowhere", [&] { std::ofstream(file) << replaced("sentFrom=family", "sentFrom="); },
-         Why::NotWritten},
-        {"an error not of a send", [&] { std::ofstream(file) << replaced("SendFailed", "NotKept"); }, Why::NotWritten},
-        {"settings refused", [&] { std::ofstream(file) << replaced("--speed 2", "--speed 9"); }, Why::NotWritten},
-        {"a trailing blank", [&] { std::ofstream(file) << written + " "; }, Why::NotWritten},
-        {"too long", [&] { std::ofstream(file) << written + std::string(MouseRecords::LONGEST_FILE, '\n'); },
-         Why::NotWritten},
+        {"of an earlier appearance", writes(replaced("usbAddress=7", "usbAddress=6")), none},
+        {"cut short", writes(written.substr(0, 60)), Why::NotWritten},
+        {"a field misnamed", writes(replaced("sentAt=", "sentat=")), Why::NotWritten},
+        {"a time with a sign", writes(replaced("sentAt=", "sentAt=+")), Why::NotWritten},
+        {"sent by nobody", writes(replaced("sentBy=resume", "sentBy=")), Why::NotWritten},
+        {"sent from nowhere", writes(replaced("sentFrom=family", "sentFrom=")), Why::NotWritten},
+        {"an error not of a send", writes(replaced("SendFailed", "NotKept")), Why::NotWritten},
+        {"settings refused", writes(replaced("--speed 2", "--speed 9")), Why::NotWritten},
+        {"a trailing blank", writes(written + " "), Why::NotWritten},
+        {"too long", writes(written + std::string(MouseRecords::LONGEST_FILE, '\n')), Why::NotWritten},
         {"a pipe", [&] { mkfifo(file.c_str(), 0600); }, Why::NotRegular},
-        {"a link", [&] { std::filesystem::create_symlink(std::string(made) + "/elsewhere", file); }, Why::NotRegular},
+        {"a link", [&] { std::filesystem::create_symlink(elsewhere, file); }, Why::NotRegular},
     };
-    std::ofstream(std::string(made) + "/elsewhere") << written;
+    std::ofstream(elsewhere) << written;
     for (const auto& [name, plant, why] : planted) {
         SCOPED_TRACE(name);
         if (std::string(name) != "as written") {
@@ -238,7 +233,6 @@ TEST(MouseRecordsTest, OnlyWhatWasWrittenIsUsed) {
         EXPECT_EQ(read.appearedAt != 0, std::string(name) == "as written");
         EXPECT_EQ(read.usbAddress, "7");
     }
-    std::filesystem::remove_all(made);
 }
 
 // A sender in a process of its own: takes its turn at the mouse, says in `log` that it sent
@@ -270,10 +264,10 @@ bool succeeded(pid_t child) {
 // Five senders at one mouse at once, fifteen rounds: no record is lost, and it names the one that
 // sent last. A record that cannot be written leaves no older one to tell of a send it does not.
 TEST(MouseRecordsTest, TheRecordTellsOfTheLastSendOrOfNothing) {
-    char made[] = "/tmp/vorlixd-unit-XXXXXX";
-    ASSERT_NE(mkdtemp(made), nullptr);
-    const MouseRecords records(made);
-    const std::string log = std::string(made) + "/sends";
+    const QTemporaryDir made("/tmp/vorlixd-unit-XXXXXX");
+    ASSERT_TRUE(made.isValid());
+    const MouseRecords records(made.path().toStdString());
+    const std::string log = made.filePath("sends").toStdString();
     const auto speedRecorded = [&records] {
         const auto sent = records.of(MOUSE).record.sent;
         return sent ? (*sent)[5] : 0;
@@ -292,7 +286,6 @@ TEST(MouseRecordsTest, TheRecordTellsOfTheLastSendOrOfNothing) {
     }
     EXPECT_TRUE(succeeded(sender(records, log, 4, Written::OlderRemoved, 8)));
     EXPECT_EQ(speedRecorded(), 0);
-    std::filesystem::remove_all(made);
 }
 
 } // namespace

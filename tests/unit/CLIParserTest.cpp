@@ -46,11 +46,10 @@ TEST(ValueGrammarTest, FrequencyTexts) {
 }
 
 TEST(ValueGrammarTest, SpeedTexts) {
-    const std::map<std::wstring, Speed> accepted = {{L"1", Speed::Speed_1},
-                                                    {L"2", Speed::Speed_2},
-                                                    {L"3", Speed::Speed_3},
-                                                    {L"4", Speed::Speed_4},
-                                                    {L"5", Speed::Speed_5}};
+    const std::map<std::wstring, Speed> accepted = {
+        {L"1", Speed::Speed_1}, {L"2", Speed::Speed_2}, {L"3", Speed::Speed_3},
+        {L"4", Speed::Speed_4}, {L"5", Speed::Speed_5},
+    };
     for (const auto& [text, speed] : accepted) {
         EXPECT_EQ(Common::parseSpeed(text), speed);
         EXPECT_EQ(CLIParser::parseSpeed(text), speed);
@@ -67,10 +66,8 @@ TEST(ValueGrammarTest, BooleanTexts) {
     EXPECT_TRUE(parser.parse({L"--daemon", L"true"}).daemon);
     EXPECT_FALSE(parser.parse({L"--daemon", L"false"}).daemon);
     for (const std::wstring text : {L"True", L"TRUE", L"1", L"0", L"yes", L"", L" true"}) {
-        EXPECT_EQ(failureOf([&] {
-                      parser.parse({L"--smart-scrolling", text});
-                  }),
-                  L"无法解析布尔值：" + text + BOOLEAN_SUFFIX);
+        const std::wstring expected = L"无法解析布尔值：" + text + BOOLEAN_SUFFIX;
+        EXPECT_EQ(failureOf([&] { parser.parse({L"--smart-scrolling", text}); }), expected);
     }
 }
 

@@ -86,7 +86,8 @@ ownSettings(const ApplyEnvironment& environment, const std::vector<Mouse>& mice,
                 L" that are not as the service writes them: those mice get the kept settings.");
     }
     std::vector<std::optional<MouseSettings>> own(mice.size());
-    const std::vector<Mouse> present = read.settings.empty() || !appearedAlone ? mice : Mice::list();
+    const bool alone = appearedAlone && mice.size() == 1 && !read.settings.empty();
+    const std::vector<Mouse> present = alone ? Mice::ofModel(mice.front().productId) : mice;
     for (size_t i = 0; i < mice.size() && !read.settings.empty(); ++i) {
         const auto found = read.settings.find(OwnSettingsFile::identityOf(mice[i], present));
         own[i] = found != read.settings.end() ? std::optional<MouseSettings>(found->second) : std::nullopt;

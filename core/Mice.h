@@ -86,6 +86,21 @@ public:
                       Utf8::decode(attribute(usb->folder, "serial")).value_or(L""), node}};
     }
 
+    // Every mouse of the model `productId` present, each found in sysfs as at() finds it: what
+    // tells whether a mouse that has just appeared shares its serial number, without listing
+    // every HID device while it waits for its settings.
+    static std::vector<Mouse> ofModel(uint16_t productId) {
+        std::vector<Mouse> mice;
+        for (const std::string& node : entries("/sys/class/hidraw", DT_LNK)) {
+            for (const Mouse& mouse : usbDeviceOf(node) ? at("/dev/" + node) : std::vector<Mouse>()) {
+                if (mouse.productId == productId) {
+                    mice.push_back(mouse);
+                }
+            }
+        }
+        return mice;
+    }
+
     // The hidraw node this process holds open, such as /dev/hidraw0: the HID library opens a
     // mouse without saying which node it opened, and asking it costs as much as the send. It is
     // the node whose device number, as sysfs gives it, one of this process's open descriptors

@@ -1,11 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""Prints what a screen reader learns of one application over the accessibility bus: every
-accessible object under it, as one JSON list, or null while the application is not listed.
-
-    /usr/bin/python3 accessible_tree.py APPLICATION
-
-Run it with Debian's interpreter (it has pyatspi), on the session bus the accessibility bus
-launcher runs on, and without umockdev's preload.
+"""`/usr/bin/python3 accessible_tree.py APPLICATION` prints, as one JSON list, every accessible
+object a screen reader finds under the application, or null while it is not listed. Debian's
+interpreter has pyatspi; run it on the accessibility bus launcher's session bus, without umockdev's preload.
 """
 
 import json
@@ -15,12 +11,10 @@ import pyatspi
 
 
 def spoken_name(accessible, ancestors):
-    """What a screen reader says to name the accessible: the labels that label it, or else its own
-    name. A group box labels everything in it, but names the group, not each control; a label's
-    closing colon is not said."""
+    """The labels that label the accessible, or else its own name. A group box labels everything in
+    it, but names the group, not each control; a label's closing colon is not said."""
     labels = [relation.getTarget(i) for relation in accessible.getRelationSet()
-              if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
-              for i in range(relation.getNTargets())]
+              if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY for i in range(relation.getNTargets())]
     said = " ".join(label.name for label in labels if label not in ancestors and label.name)
     return (said or accessible.name).removesuffix(":")
 
@@ -34,30 +28,20 @@ def extents(accessible):
     return [box.x, box.y, box.width, box.height]
 
 
-def described(accessible, ancestors):
-    state = accessible.getState()
-    return {"role": role(accessible), "name": accessible.name, "spoken": spoken_name(accessible, ancestors),
-            "description": accessible.description, "within": [role(a) for a in ancestors],
-            "focusable": state.contains(pyatspi.STATE_FOCUSABLE), "visible": state.contains(pyatspi.STATE_VISIBLE),
-            "showing": state.contains(pyatspi.STATE_SHOWING), "extents": extents(accessible)}
-
-
 def role(accessible):
     return accessible.getRole().value_nick.replace("-", " ")
 
 
 def everything_under(accessible, ancestors=()):
-    for child in accessible:
-        if child is not None:
-            yield described(child, ancestors)
-            yield from everything_under(child, (*ancestors, child))
-
-
-def main(application):
-    desktop = pyatspi.Registry.getDesktop(0)
-    found = [app for app in desktop if app is not None and app.name == application]
-    print(json.dumps(list(everything_under(found[0])) if found else None))
+    for child in (child for child in accessible if child is not None):
+        state = child.getState()
+        yield {"role": role(child), "name": child.name, "spoken": spoken_name(child, ancestors),
+               "description": child.description, "within": [role(a) for a in ancestors],
+               "focusable": state.contains(pyatspi.STATE_FOCUSABLE), "visible": state.contains(pyatspi.STATE_VISIBLE),
+               "showing": state.contains(pyatspi.STATE_SHOWING), "extents": extents(child)}
+        yield from everything_under(child, (*ancestors, child))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    found = [app for app in pyatspi.Registry.getDesktop(0) if app is not None and app.name == sys.argv[1]]
+    print(json.dumps(list(everything_under(found[0])) if found else None))

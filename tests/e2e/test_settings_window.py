@@ -1,9 +1,7 @@
 # SPDX-License-Identifier: MIT
-"""The settings window against root's real daemon on a private system bus, on a private
-X server: what it says, what the mouse receives, what it keeps for the next time.
-
-The window itself is driven by the QTest program tests/settings/SettingsWindowTest.cpp,
-one scene per run; this file sets the scene and checks the mouse.
+"""The settings window against root's real daemon on a private system bus and X server: what it says,
+what the mouse receives, what it keeps. tests/settings/SettingsWindowTest.cpp drives the window, one
+scene per run; this file sets the scene and checks the mouse.
 """
 
 import contextlib
@@ -16,7 +14,7 @@ from pathlib import Path
 
 import pytest
 
-from buses import MICE, NOBODY, OBJECT_PATH, SERVICE, Bus, as_user
+from buses import MICE, NOBODY, Bus, as_user
 from expected import report_for
 from mice import DEFAULT_REPORT, WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse, plug
 from mouse_rig import NO_NODE, SEND_FAILS, plain_environment
@@ -31,6 +29,7 @@ SHIPPED_POLICY = Path(__file__).resolve().parents[2] / "packaging" / "org.vorlix
 APPLIED = "The settings were applied and kept."
 PARTLY_TAKEN = "The settings were kept, but not every mouse took them."
 M3 = "Glide M3 (0xC652)"
+A_MOUSE = [Mouse(WIRELESS)]
 MISSING = "The mouse service is not installed or not reachable."
 NOT_ALLOWED = ("You may not change the mouse settings. An administrator can allow it, for example by adding you to "
                "the group plugdev.")
@@ -39,6 +38,8 @@ SHOWN_CHOSEN = "false true false true 500 2"
 HOSTILE_NAME = '<h1 style="color:red">Unplug me!</h1><img src=/usr/share/icons/x.png>\x1b[31m'
 LONG_NAME = "Glide " + "M3" * 60
 EARLIER = "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=true\nremapGestureButton=false\n"
+SAVED = EARLIER + "frequency=500\nspeed=3\n"
+KEPT_SHOWN = "Showing the settings the service keeps for the mouse."
 
 
 def earlier_version_file(config_home, text):
@@ -49,7 +50,7 @@ def earlier_version_file(config_home, text):
 
 @pytest.fixture
 def window(user_environment):
-    """window(scene, bus, user=None, language=..., **variables) runs one scene of the window test."""
+    """window(scene, bus, user=None, language=..., **variables) runs one scene, which must pass."""
     def run(scene, bus, user=None, language="C.UTF-8", **variables):
         result = subprocess.run(as_user(user, [WINDOW_TEST, scene]), capture_output=True, text=True, timeout=120,
                                 env=user_environment(bus, language, **variables))
@@ -58,13 +59,13 @@ def window(user_environment):
 
 
 @pytest.fixture
-def scene_that_waits():
-    """with scene_that_waits(scene, environment) as go_on: runs a scene until it prints
-    "waiting"; go_on() lets it finish, and it must pass."""
+def scene_that_waits(user_environment):
+    """with scene_that_waits(scene, bus) as go_on: runs a scene until it prints "waiting";
+    go_on() lets it finish, and it must pass."""
     @contextlib.contextmanager
-    def run(scene, environment):
+    def run(scene, bus):
         process = subprocess.Popen([WINDOW_TEST, scene], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT, text=True, env=environment)
+                                   stderr=subprocess.STDOUT, text=True, env=user_environment(bus))
         before = []
         for line in process.stdout:
             before.append(line)
@@ -90,15 +91,13 @@ def apply_saved(user_environment):
 
 NO_SETTINGS_YET = "Showing the defaults: the service keeps no settings yet."
 UNREAD = "Showing the defaults: the settings the service keeps could not be read."
-# Each row: the mice, the bus policy (None: no service; "no bus": none reachable), who runs the
-# window, what polkit answers everyone (None: no polkit), the administrator's options, the lines
-# the window shows (the source line before Apply) and its language. Which line follows which
-# answer is WindowState's, tabled in tests/unit/WindowStateTest.cpp; these rows keep each way an
-# answer reaches the real window.
+# Each row: the mice, the bus policy (None: no service; "no bus": none reachable), who runs the window, what
+# polkit answers everyone (None: no polkit), the administrator's options, the lines the window shows (the source
+# line before Apply) and its language. WindowStateTest.cpp tables which line follows which answer; these rows
+# keep each way an answer reaches the real window.
 Row = namedtuple("Row", "mice service user answer options mouse_line access_line administrator_line "
                  "result_line source_line language",
-                 defaults=([Mouse(WIRELESS)], "open", None, None, None, M3, "", "", APPLIED, NO_SETTINGS_YET,
-                           "C"))
+                 defaults=(A_MOUSE, "open", None, None, None, M3, "", "", APPLIED, NO_SETTINGS_YET, "C"))
 WINDOW_ROWS = {
     "applied": Row(),
     # The mice are listed without opening them, so a mouse that cannot be opened is listed too;
@@ -143,7 +142,7 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
             assert bus.wait_for_name()
         no_bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/no-bus"} if row.service == "no bus" else {}
         kept = row.result_line.startswith((APPLIED, PARTLY_TAKEN))
-        source_after = "Showing the settings the service keeps for the mouse." if kept else row.source_line
+        source_after = KEPT_SHOWN if kept else row.source_line
         window("explainsWhatTheServiceAnswers", bus, row.user, f"{row.language}.UTF-8", **no_bus,
                EXPECTED_MOUSE=row.mouse_line, EXPECTED_ACCESS=row.access_line, EXPECTED_RESULT=row.result_line,
                EXPECTED_ADMINISTRATOR=row.administrator_line.format(defaults), VORLIXD_DEFAULTS_FILE=str(defaults),
@@ -160,16 +159,15 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
 
 # An earlier version's file beside kept settings: the kept ones are shown, and the login entry
 # of an earlier version leaves sending them to the service.
-def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse_rig, user_environment,
-                                                        scene_that_waits, window, apply_saved, config_home):
-    _, (mouse,) = serve([Mouse(WIRELESS)])
-    with scene_that_waits("appliesChangedSettings", user_environment(system_bus)) as go_on:
+def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse_rig, scene_that_waits, window,
+                                                        apply_saved, config_home):
+    _, (mouse,) = serve(A_MOUSE)
+    with scene_that_waits("appliesChangedSettings", system_bus) as go_on:
         (second,) = plug(mouse_rig, [Mouse(WIRED_PRO, product="Glide Pro")])
         go_on()
     assert mouse.reports == second.reports == [report_for(CHOSEN)]
     earlier_version_file(config_home, EARLIER + "frequency=250\nspeed=4\n")
-    window("opensWithTheSavedSettings", system_bus, EXPECTED_SOURCE="Showing the settings the service keeps for the "
-           "mouse.", EXPECTED_SHOWN=SHOWN_CHOSEN)
+    window("opensWithTheSavedSettings", system_bus, EXPECTED_SOURCE=KEPT_SHOWN, EXPECTED_SHOWN=SHOWN_CHOSEN)
     assert mouse.reports == [report_for(CHOSEN)]  # neither opening nor Defaults sends anything
     assert apply_saved(system_bus) == ("The service sends the settings it keeps whenever a mouse comes back: nothing "
                                        "was sent.\n", 0)
@@ -178,19 +176,18 @@ def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse
 
 # One mouse of two given its own speed from the window, by keyboard; the other is sent nothing.
 # Set back, it gets the kept settings.
-def test_one_mouse_its_own_settings(serve, system_bus, user_environment, scene_that_waits):
+def test_one_mouse_its_own_settings(serve, system_bus, scene_that_waits):
     _, (first, second) = serve([Mouse(WIRELESS), Mouse(WIRED_PRO, product="Glide Pro")])
-    system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii",
-                      *(str(v).lower() for v in CHOSEN))
+    assert system_bus.configure(CHOSEN, member="configureAndKeep", interface=MICE).error is None
     own = CHOSEN[:5] + (3,)
-    with scene_that_waits("givesOneMouseItsOwnSettings", user_environment(system_bus)) as go_on:
+    with scene_that_waits("givesOneMouseItsOwnSettings", system_bus) as go_on:
         assert (first.reports, second.reports) == ([report_for(CHOSEN)], [report_for(CHOSEN), report_for(own)])
         go_on()
     assert second.reports[-1] == report_for(CHOSEN)
 
 
 def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(serve, system_bus, window, config_home):
-    _, (mouse,) = serve([Mouse(WIRELESS)])
+    _, (mouse,) = serve(A_MOUSE)
     earlier_version_file(config_home, "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=false\n"
                          "remapGestureButton=false\nfrequency=0\nspeed=0\n")
     file = config_home / "vorlixd" / "vorlixd-settings.conf"
@@ -201,26 +198,24 @@ def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(ser
     assert file.read_text() == before and mouse.reports == []
 
 
-ADMINISTRATOR_LINE = "The administrator's settings in {} apply: nothing was sent.\n"
+NO_SYSTEM_BUS = "The system bus cannot be reached: nothing was sent.\n"
 
 
 # Settings saved by an earlier version, the administrator's options, the mice, and what
 # `--apply` prints, returns and sends (the service keeps nothing, before or after).
 @pytest.mark.parametrize("saved, options, mice, line, code, sent", [
-    (EARLIER + "frequency=250\nspeed=4\n", None, [Mouse(WIRELESS)], "The saved mouse settings were applied.\n", 0,
+    (EARLIER + "frequency=250\nspeed=4\n", None, A_MOUSE, "The saved mouse settings were applied.\n", 0,
      (False, True, True, False, 250, 4)),
-    (None, None, [Mouse(WIRELESS)], "No saved mouse settings: nothing was sent.\n", 1, None),
-    (EARLIER + "frequency=0\nspeed=0\n", None, [Mouse(WIRELESS)],
+    (None, None, A_MOUSE, "No saved mouse settings: nothing was sent.\n", 1, None),
+    (EARLIER + "frequency=0\nspeed=0\n", None, A_MOUSE,
      "The saved mouse settings could not be read (frequency, speed): nothing was sent.\n", 1, None),
-    (EARLIER + "frequency=500\nspeed=3\n", None, [], "No supported mouse was found: nothing was sent.\n", 1, None),
-    (EARLIER + "frequency=500\nspeed=3\n", '#VORLIXD_OPTIONS="--speed 2"\nVORLIXD_OPTIONS="--speed 2"\n',
-     [Mouse(WIRELESS)], ADMINISTRATOR_LINE, 0, None),
-    (EARLIER + "frequency=500\nspeed=3\n", 'VORLIXD_OPTIONS="--speed 9"\n', [Mouse(WIRELESS)],
-     "The saved mouse settings were applied.\n", 0, (False, True, True, False, 500, 3)),
-    (EARLIER + "frequency=500\nspeed=3\n", None, [Mouse(WIRELESS)],
-     "The system bus cannot be reached: nothing was sent.\n", 1, None),
-    (EARLIER + "frequency=500\nspeed=3\n", None, [Mouse(WIRELESS)],
-     "The system bus cannot be reached: nothing was sent.\n", 1, None),
+    (SAVED, None, [], "No supported mouse was found: nothing was sent.\n", 1, None),
+    (SAVED, '#VORLIXD_OPTIONS="--speed 2"\nVORLIXD_OPTIONS="--speed 2"\n', A_MOUSE,
+     "The administrator's settings in {} apply: nothing was sent.\n", 0, None),
+    (SAVED, 'VORLIXD_OPTIONS="--speed 9"\n', A_MOUSE, "The saved mouse settings were applied.\n", 0,
+     (False, True, True, False, 500, 3)),
+    (SAVED, None, A_MOUSE, NO_SYSTEM_BUS, 1, None),
+    (SAVED, None, A_MOUSE, NO_SYSTEM_BUS, 1, None),
 ], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings",
         "administrator's file invalid", "no bus", "silent bus"])
 def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, request, saved, options, mice,
@@ -241,26 +236,25 @@ def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_s
     assert system_bus.get_property("keptSettings", interface=MICE) == "a{sv} 0"  # sending is not keeping
 
 
-def test_window_follows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_environment, scene_that_waits):
+def test_window_follows_a_mouse_that_arrived(serve, system_bus, mouse_rig, scene_that_waits):
     serve([])
-    with scene_that_waits("followsAMouseThatArrived", user_environment(system_bus)) as go_on:
-        plug(mouse_rig, [Mouse(WIRELESS)])
-        kept = system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii", "true",
-                                 "false", "true", "false", "250", "4")
-        assert kept.returncode == 0, kept.stderr
+    with scene_that_waits("followsAMouseThatArrived", system_bus) as go_on:
+        plug(mouse_rig, A_MOUSE)
+        kept = system_bus.configure((True, False, True, False, 250, 4), member="configureAndKeep", interface=MICE)
+        assert kept.error is None, kept
         go_on()
 
 
-def test_window_stays_responsive_while_the_service_is_stuck(serve, system_bus, user_environment, scene_that_waits):
-    daemon, (mouse,) = serve([Mouse(WIRELESS)])
+def test_window_stays_responsive_while_the_service_is_stuck(serve, system_bus, scene_that_waits):
+    daemon, (mouse,) = serve(A_MOUSE)
     daemon.process.send_signal(signal.SIGSTOP)
-    with scene_that_waits("staysResponsiveWhileTheServiceIsStuck", user_environment(system_bus)) as go_on:
+    with scene_that_waits("staysResponsiveWhileTheServiceIsStuck", system_bus) as go_on:
         daemon.process.kill()  # it goes away without answering
         go_on()
 
 
 def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
-    daemon, _ = serve([Mouse(WIRELESS)])
+    daemon, _ = serve(A_MOUSE)
     window("focusChangesAskNothingOfTheService", system_bus, NOBODY)
     # One reading when the window opens, nothing for the focus changes.
     assert daemon.new_lines() == ["读取保存的设置： 无", "列出鼠标： 1"]
@@ -273,10 +267,11 @@ def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
 
 
 # The arguments are read before a display is needed: none is given here.
+USAGE = "Usage: vorlixd-settings [--apply | --help]\n"
+
+
 @pytest.mark.parametrize("arguments, output, code", [
-    (["--help"], "Usage: vorlixd-settings [--apply | --help]\n", 0),
-    (["--bogus"], "Usage: vorlixd-settings [--apply | --help]\n", 2),
-    (["--apply", "--help"], "Usage: vorlixd-settings [--apply | --help]\n", 2),
+    (["--help"], USAGE, 0), (["--bogus"], USAGE, 2), (["--apply", "--help"], USAGE, 2),
     ([], "No display to open the window on.\n", 1),
 ], ids=["help", "unknown argument", "two arguments", "no display"])
 def test_arguments_without_a_display(arguments, output, code):
@@ -287,7 +282,7 @@ def test_arguments_without_a_display(arguments, output, code):
 
 
 def test_every_control_is_reachable_by_tab(serve, system_bus, window):
-    serve([Mouse(WIRELESS)])
+    serve(A_MOUSE)
     window("everyControlIsReachableByTabAndNamed", system_bus)
 
 
@@ -304,8 +299,8 @@ def test_window_grows_to_what_it_shows(serve, system_bus, window, count, scale):
 def test_screenshot_in_each_language(serve, system_bus, window, language, scale):
     serve([Mouse(WIRELESS), Mouse(WIRED_PRO, product="Glide Pro", fault=NO_NODE),
            Mouse(WIRED_COMPACT, product="Glide Mini " + "M3" * 40)])
-    system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii", "true", "false",
-                      "true", "false", "500", "2")
+    assert system_bus.configure((True, False, True, False, 500, 2), member="configureAndKeep",
+                                interface=MICE).error is None
     SCREENSHOTS.mkdir(exist_ok=True)
     path = SCREENSHOTS / f"settings-window-{language}-scale{scale}"
     window("screenshot", system_bus, language=f"{language}.UTF-8", SCREENSHOT=str(path), QT_SCALE_FACTOR=scale,

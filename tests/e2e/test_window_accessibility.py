@@ -1,8 +1,6 @@
 # SPDX-License-Identifier: MIT
-"""The settings window as a screen reader reads it: over the accessibility bus (AT-SPI), on a
-desktop of its own on the private X server, with root's real daemon serving emulated mice. Only
-the accessible tree is read, never the widgets, so what is checked is what a keyboard and
-screen-reader user gets.
+"""The settings window as a screen reader reads it over the accessibility bus (AT-SPI), served by
+root's real daemon. Only the accessible tree is read, never the widgets: what a screen-reader user gets.
 """
 
 import json
@@ -15,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from buses import MICE, OBJECT_PATH, SERVICE, Bus
+from buses import MICE, Bus
 from mice import WIRED_COMPACT, WIRED_PRO, WIRELESS, Mouse
 from mouse_rig import NO_NODE, plain_environment
 
@@ -26,43 +24,31 @@ SCREEN = (1280, 1024)  # the display fixture's, in pixels
 AT = r"(\d{4}-\d\d-\d\d )?\d\d:\d\d"  # when, as a row tells it
 
 LONG_NAME = "Glide Mini " + "M3" * 40  # cut short on the screen, whole to a screen reader
+TOOK = "Took the kept settings through the service, {at}."
 # Each mouse served, its row's name, and its row's description: what it was last sent, {at} when.
-MOUSE_ROWS = [
-    (Mouse(WIRELESS), "Glide M3 (0xC652)", "Took the kept settings through the service, {at}."),
-    (Mouse(WIRED_PRO, product="Glide Pro", fault=NO_NODE), "Glide Pro (0xC656)",
-     "Did not take the kept settings through the service, {at}: it could not be opened. Apply to try again."),
-    (Mouse(WIRED_COMPACT, product=LONG_NAME), f"{LONG_NAME} (0xC655)",
-     "Took the kept settings through the service, {at}."),
-]
+MOUSE_ROWS = [(Mouse(WIRELESS), "Glide M3 (0xC652)", TOOK),
+              (Mouse(WIRED_PRO, product="Glide Pro", fault=NO_NODE), "Glide Pro (0xC656)",
+               "Did not take the kept settings through the service, {at}: it could not be opened. Apply to try again."),
+              (Mouse(WIRED_COMPACT, product=LONG_NAME), f"{LONG_NAME} (0xC655)", TOOK)]
 
 # Every control, whether this scene shows it or not: its role, and the name a screen reader says for it.
-CONTROLS = [
-    ("combo box", "Polling rate"),
-    ("slider", "Pointer speed"),
-    ("check box", "Lift-off detection"),
-    ("check box", "Smart scrolling"),
-    ("check box", "Remap wheel press"),
-    ("check box", "Remap gesture button"),
-    ("push button", "Apply"),
-    ("push button", "Defaults"),
-    ("combo box", "Settings for"),
-    ("push button", "Follow the kept settings"),
-]
+CONTROLS = [("combo box", "Polling rate"), ("combo box", "Settings for"), ("slider", "Pointer speed"),
+            *(("check box", name) for name in ("Lift-off detection", "Smart scrolling", "Remap wheel press",
+                                               "Remap gesture button")),
+            *(("push button", name) for name in ("Apply", "Defaults", "Follow the kept settings"))]
 
 
 @pytest.fixture
 def desktop(display, workdir):
-    """The accessibility bus and a window manager on the display, with a session bus of their own;
-    returns the environment that the window and the reader share."""
+    """The accessibility bus and a window manager on the display; the window's and the reader's environment."""
     runtime = workdir / "runtime"  # the accessibility bus's socket, never in a folder other runs share
     runtime.mkdir(mode=0o700)
     session = Bus(workdir / "session", kind="session")
     environment = {**plain_environment(), **session.environment(), "DISPLAY": display,
                    "XDG_RUNTIME_DIR": str(runtime), "XDG_CACHE_HOME": str(workdir / "cache"),
                    "GSETTINGS_BACKEND": "memory"}
-    # The accessibility bus and the registry it starts stay in the launcher's process group.
-    # Given the display, the launcher would set the bus's name on the root window and remove it
-    # again at moments of its own: it gets none, and the name is set here.
+    # The bus and its registry stay in the launcher's process group. Given the display, the launcher would
+    # set the bus's name on the root window and remove it at moments of its own: it is set here instead.
     launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                                 env={k: v for k, v in environment.items() if k != "DISPLAY"}, start_new_session=True,
                                 stderr=subprocess.DEVNULL)
@@ -90,14 +76,8 @@ def desktop(display, workdir):
 
 
 def root_window(*arguments, environment):
-    """What xprop says of the display's root window, or does to it."""
     return subprocess.run(["xprop", "-root", *arguments], env=environment, check=True, capture_output=True,
                           text=True).stdout
-
-
-def described_as(words):
-    before, after = words.split("{at}")
-    return re.compile(re.escape(before) + AT + re.escape(after))
 
 
 def faults(tree, scale):
@@ -106,21 +86,20 @@ def faults(tree, scale):
         return ["the window is not on the accessibility bus"]
     found = []
     for _, name, words in MOUSE_ROWS:
-        rows = [node for node in tree if node["name"] == name and described_as(words).fullmatch(node["description"])]
+        described = re.compile(re.escape(words).replace(re.escape("{at}"), AT))
+        rows = [node for node in tree if node["name"] == name and described.fullmatch(node["description"])]
         if len(rows) != 1:
             found.append(f"{len(rows)} accessibles named {name!r} and described as {words!r}")
 
-    # A combo box's items are its values, chosen with the arrow keys, and a line whose text the
-    # mouse may select is no control.
+    # A combo box's items are its values, chosen with arrow keys; a line whose text may be selected is no control.
     controls = [node for node in tree if node["focusable"] and node["role"] != "label"
                 and "combo box" not in node["within"]]
     said = sorted((node["role"], node["spoken"]) for node in controls)
     if said != sorted(CONTROLS):
         found.append(f"the focusable controls are {said}")
 
-    # Every button shown is on the screen, in Qt's own pixels: the screen's, divided by the scale.
-    # Scaled, a window manager's frame of an odd number of the screen's pixels is a fraction of
-    # Qt's, and the window may stand half of one of them lower than it knows.
+    # Every button shown is on the screen, in Qt's pixels (the screen's divided by the scale). Scaled, a frame
+    # of an odd number of the screen's pixels is a fraction of Qt's: the window may stand half a pixel lower.
     width, height = (side // scale + (scale > 1) for side in SCREEN)
     for button in (node for node in controls if node["role"] == "push button" and node["visible"]):
         x, y, w, h = button["extents"]
@@ -139,13 +118,12 @@ def accessible_tree(environment):
 @pytest.mark.parametrize("scale", [1, 2])
 def test_a_screen_reader_reaches_the_whole_window(serve, system_bus, user_environment, desktop, scale):
     serve([mouse for mouse, _, _ in MOUSE_ROWS])
-    system_bus.client("busctl", "call", SERVICE, OBJECT_PATH, MICE, "configureAndKeep", "bbbbii", "true", "false",
-                      "true", "false", "500", "2")
+    assert system_bus.configure((True, False, True, False, 500, 2), member="configureAndKeep",
+                                interface=MICE).error is None
     window = subprocess.Popen([SETTINGS], env=user_environment(system_bus, **desktop, QT_ACCESSIBILITY="1",
                                                                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                                                                QT_SCALE_FACTOR=str(scale)))
-    # The window fills in as the service answers, and moves once it has grown: read until it has
-    # settled, or long after it should have.
+    # The window fills in as the service answers, and moves once it has grown: read until it has settled.
     deadline = time.monotonic() + 60
     try:
         while faults(tree := accessible_tree(desktop), scale) and time.monotonic() < deadline:

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The real settings window, driven by keyboard as a user would. Each run is one scene of
-// tests/e2e/test_settings_window.py, which starts the service, the mouse and the bus
-// around it and says through the environment what the window must show.
+// The real settings window, driven by keyboard as a user would, one scene a run. The scene's test
+// in tests/e2e/test_settings_window.py sets the service, mice and bus, and says what must show.
 #include "LocaleTranslator.h"
 #include "SettingsWindow.h"
 
@@ -19,8 +18,7 @@ class SettingsWindowTest : public QObject {
     LocaleTranslator translator;
     std::unique_ptr<SettingsWindow> window;
 
-    // Lines as a person gets them: plain text, never markup, and whole (a line cut to the
-    // window's width is whole in its accessible name).
+    // Lines as a person gets them: plain text, never markup, and whole (a line cut short is whole in its name).
     QString text(const char* name) const {
         const auto* label = window->findChild<QLabel*>(QLatin1String(name));
         if (label->textFormat() != Qt::PlainText) {
@@ -50,8 +48,7 @@ class SettingsWindowTest : public QObject {
 
     static QString expected(const char* variable) { return qEnvironmentVariable(variable); }
 
-    // The name given to the control, or else the one Qt makes from its text. (On Linux a
-    // combo box announces its current text and its label through a relation.)
+    // The name given, or else Qt's from the text (on Linux a combo box announces its label through a relation).
     static QString accessibleName(QWidget* widget) {
         const QString given = widget->accessibleName();
         return given.isEmpty() ? QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name) : given;
@@ -68,11 +65,14 @@ class SettingsWindowTest : public QObject {
         return nullptr;
     }
 
-    // A mnemonic on a button clicks it a moment later, as the button shows itself pressed;
-    // hence QTRY_ after pressing one.
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus ? focus : window.get(), key, modifiers);
+    // Keys one after another, as "Alt+P, Up", each to what has the focus then. A mnemonic on a
+    // button clicks it a moment later, as the button shows itself pressed; hence QTRY_ after one.
+    void type(const char* keys) {
+        const QKeySequence typed(QLatin1String(keys), QKeySequence::PortableText);
+        for (int i = 0; i < typed.count(); ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keySequence(focus ? focus : window.get(), QKeySequence(typed[i]));
+        }
     }
 
     // What the controls show, in the order the service takes them.
@@ -105,15 +105,14 @@ private slots:
 
     void cleanup() { window.reset(); }
 
-    // EXPECTED_MOUSE, EXPECTED_ACCESS, EXPECTED_ADMINISTRATOR, EXPECTED_SOURCE and
-    // EXPECTED_RESULT: the lines before and after Enter, which applies from wherever the focus
-    // starts; EXPECTED_SOURCE_AFTER: the source line then.
+    // EXPECTED_MOUSE, EXPECTED_ACCESS, EXPECTED_ADMINISTRATOR, EXPECTED_SOURCE and EXPECTED_RESULT: the lines before
+    // and after Enter, which applies from wherever the focus starts; EXPECTED_SOURCE_AFTER: the source line then.
     void explainsWhatTheServiceAnswers() {
         QTRY_COMPARE(mice(), expected("EXPECTED_MOUSE"));
         QTRY_COMPARE(text("access"), expected("EXPECTED_ACCESS"));
         QCOMPARE(text("administrator"), expected("EXPECTED_ADMINISTRATOR"));
         QCOMPARE(text("source"), expected("EXPECTED_SOURCE"));
-        press(Qt::Key_Return);
+        type("Return");
         QTRY_COMPARE(text("result"), expected("EXPECTED_RESULT"));
         QTRY_COMPARE(mice(), expected("EXPECTED_MOUSE"));
         QCOMPARE(text("source"), expected("EXPECTED_SOURCE_AFTER"));
@@ -126,17 +125,12 @@ private slots:
         QTRY_COMPARE(mice(), QString("Glide M3 (0xC652)"));
         waitForTheTest();
         QCOMPARE(shownSettings(), QString("true false true true 1000 3"));
-        press(Qt::Key_P, Qt::AltModifier);
-        press(Qt::Key_Up);
-        press(Qt::Key_S, Qt::AltModifier);
-        press(Qt::Key_Left);
+        type("Alt+P, Up, Alt+S, Left");
         QCOMPARE(text("speedStep"), QString("Step 2"));
-        press(Qt::Key_L, Qt::AltModifier);
-        press(Qt::Key_M, Qt::AltModifier);
-        press(Qt::Key_W, Qt::AltModifier);
+        type("Alt+L, Alt+M, Alt+W");
         QTRY_COMPARE(shownSettings(), QString("false true false true 500 2"));
         QCOMPARE(text("source"), QString("Changed, not applied yet: press Apply to send and keep what is shown."));
-        press(Qt::Key_Return);
+        type("Return");
         QTRY_COMPARE(text("result"), QString("The settings were applied and kept."));
         QCOMPARE(text("source"), QString("Showing the settings the service keeps for the mouse."));
         QTRY_COMPARE(mice(), QString("Glide M3 (0xC652)\nGlide Pro (0xC656)"));
@@ -145,24 +139,19 @@ private slots:
         QTRY_VERIFY(taken.match(mice(true)).hasMatch());
     }
 
-    // The second mouse chosen by keyboard gets its own speed, and its row says so; then it
-    // follows the kept settings again.
+    // The second mouse, chosen by keyboard, gets its own speed and its row says so; then follows the kept ones again.
     void givesOneMouseItsOwnSettings() {
         QTRY_COMPARE(mice(), QString("Glide M3 (0xC652)\nGlide Pro (0xC656)"));
-        press(Qt::Key_F, Qt::AltModifier);
-        press(Qt::Key_Down);
-        press(Qt::Key_Down);
+        type("Alt+F, Down, Down");
         QTRY_COMPARE(window->findChild<QGroupBox*>("settings")->title(), QString("Its own settings"));
         QCOMPARE(text("source"), QString("It follows the kept settings, shown here: press Apply to give it these "
                                          "as its own."));
-        press(Qt::Key_S, Qt::AltModifier);
-        press(Qt::Key_Right);
-        press(Qt::Key_Return);
+        type("Alt+S, Right, Return");
         QTRY_COMPARE(text("result"), QString("Its own settings were applied and kept."));
         QTRY_VERIFY(mice(true).split('\n').value(1).startsWith("Has its own settings. Took its own settings"));
         QTRY_VERIFY(control<QPushButton>("Follow the kept settings")->isEnabled());
         waitForTheTest();
-        press(Qt::Key_K, Qt::AltModifier);
+        type("Alt+K");
         QTRY_COMPARE(text("result"), QString("It follows the kept settings again."));
         QTRY_VERIFY(!mice(true).contains("Has its own settings"));
     }
@@ -172,20 +161,18 @@ private slots:
     void opensWithTheSavedSettings() {
         QTRY_COMPARE(text("source"), expected("EXPECTED_SOURCE"));
         QCOMPARE(shownSettings(), expected("EXPECTED_SHOWN"));
-        press(Qt::Key_D, Qt::AltModifier);
+        type("Alt+D");
         QTRY_COMPARE(shownSettings(), QString("true false true true 1000 3"));
         QCOMPARE(text("source"), QString("Showing the defaults: press Apply to send and keep them."));
     }
 
-    // The mouse is plugged in and another client keeps settings while the window is open; the
-    // window follows without being asked: the failed Apply from before no longer stands, and
-    // every control but the one changed here shows what the service keeps now.
+    // The mouse is plugged in and another client keeps settings while the window is open; the window follows unasked:
+    // the failed Apply no longer stands, and every control but the one changed here shows what the service keeps.
     void followsAMouseThatArrived() {
         QTRY_COMPARE(mice(), QString("No supported mouse was found."));
-        press(Qt::Key_A, Qt::AltModifier);
+        type("Alt+A");
         QTRY_COMPARE(text("result"), QString("No supported mouse was found: nothing was sent."));
-        press(Qt::Key_S, Qt::AltModifier);
-        press(Qt::Key_Left);
+        type("Alt+S, Left");
         waitForTheTest();
         QTRY_COMPARE(mice(), QString("Glide M3 (0xC652)"));
         QCOMPARE(text("result"), QString());
@@ -193,13 +180,13 @@ private slots:
         QCOMPARE(text("source"), QString("Changed, not applied yet: press Apply to send and keep what is shown."));
     }
 
-    // The service is stopped: the window still takes keys and shows the call in flight,
-    // once; when the service goes away unanswered, nobody knows what the mouse has.
+    // The service is stopped: the window still takes keys and shows the call in flight, once; when the service
+    // goes away unanswered, nobody knows what the mouse has.
     void staysResponsiveWhileTheServiceIsStuck() {
         QCOMPARE(mice(), QString("Asking the service…"));
-        press(Qt::Key_M, Qt::AltModifier);
+        type("Alt+M");
         QTRY_COMPARE(shownSettings(), QString("true true true true 1000 3"));
-        press(Qt::Key_A, Qt::AltModifier);
+        type("Alt+A");
         QTRY_COMPARE(text("result"), QString("Sending the settings…"));
         QVERIFY(!control<QPushButton>("Apply")->isEnabled());
         QCOMPARE(text("source"), QString("Changed, not applied yet."));
@@ -226,13 +213,12 @@ private slots:
         }
     }
 
-    // Tab visits every control once, each under a name a screen reader can say; the usual keys
-    // close the window.
+    // Tab visits every control once, each under a name a screen reader can say; the usual keys close the window.
     void everyControlIsReachableByTabAndNamed() {
         QStringList visited;
         for (int step = 0; step < 20 && !visited.contains(accessibleName(QApplication::focusWidget())); ++step) {
             visited << accessibleName(QApplication::focusWidget());
-            press(Qt::Key_Tab);
+            type("Tab");
         }
         visited.sort();
         QCOMPARE(visited,
@@ -263,16 +249,15 @@ private slots:
                 const QRect shown(button->mapToGlobal(QPoint()), button->size());
                 QVERIFY2(!button->isVisible() || screen.contains(shown), qPrintable(button->text()));
             }
-            press(Qt::Key_Return);
+            type("Return");
             QTRY_COMPARE(text("result"), QString("No mouse could be opened: nothing was sent."));
             QTRY_COMPARE(mice(true).count("through the service"), listed);
         }
     }
 
-    // SCREENSHOT: where the pictures of the window go, once the service has listed the mice
-    // EXPECTED_MOUSE: as it opens, which is at most 640 pixels wide at scale 1 (half the screen
-    // of the test) and within the screen at any scale, scrolling only when it is as high as
-    // the screen, with every control in view once it has the focus; and as large as the screen.
+    // SCREENSHOT: where the pictures go, once the service has listed the mice EXPECTED_MOUSE: as the window opens,
+    // at most 640 pixels wide at scale 1 (half the test's screen) and within the screen at any scale, scrolling only
+    // when as high as the screen, every control in view once it has the focus; and as large as the screen.
     void screenshot() {
         QTRY_COMPARE(mice(), expected("EXPECTED_MOUSE"));
         const QRect screen = window->screen()->availableGeometry();

@@ -87,8 +87,7 @@ def display():
     # Without a reset whenever its last client leaves: a client that connects just then is turned
     # away, and what the root window holds is lost.
     server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0",
-                               "1280x1024x24"],
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                               "1280x1024x24"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
                               env=plain_environment())
     yield ":" + server.stdout.readline().strip()
     server.terminate()

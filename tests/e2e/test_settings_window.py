@@ -5,6 +5,7 @@ scene per run; this file sets the scene and checks the mouse.
 """
 
 import contextlib
+import itertools
 import os
 import signal
 import socket
@@ -40,12 +41,16 @@ LONG_NAME = "Glide " + "M3" * 60
 EARLIER = "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=true\nremapGestureButton=false\n"
 SAVED = EARLIER + "frequency=500\nspeed=3\n"
 KEPT_SHOWN = "Showing the settings the service keeps for the mouse."
+NO_SYSTEM_BUS = "The system bus cannot be reached: nothing was sent.\n"
+USAGE = "Usage: vorlixd-settings [--apply | --help]\n"
 
 
 def earlier_version_file(config_home, text):
-    """Settings saved the way versions before kept settings saved them."""
+    """Settings saved the way versions before kept settings saved them; returns the file."""
     (config_home / "vorlixd").mkdir()
-    (config_home / "vorlixd" / "vorlixd-settings.conf").write_text("[General]\n" + text)
+    file = config_home / "vorlixd" / "vorlixd-settings.conf"
+    file.write_text("[General]\n" + text)
+    return file
 
 
 @pytest.fixture
@@ -58,43 +63,31 @@ def window(user_environment):
     return run
 
 
-@pytest.fixture
-def scene_that_waits(user_environment):
-    """with scene_that_waits(scene, bus) as go_on: runs a scene until it prints "waiting";
+@contextlib.contextmanager
+def scene_that_waits(scene, environment):
+    """with scene_that_waits(scene, environment) as go_on: runs a scene until it prints "waiting";
     go_on() lets it finish, and it must pass."""
-    @contextlib.contextmanager
-    def run(scene, bus):
-        process = subprocess.Popen([WINDOW_TEST, scene], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT, text=True, env=user_environment(bus))
-        before = []
-        for line in process.stdout:
-            before.append(line)
-            if line == "waiting\n":
-                break
+    process = subprocess.Popen([WINDOW_TEST, scene], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True, env=environment)
+    before = list(itertools.takewhile(lambda line: line != "waiting\n", process.stdout))
 
-        def go_on():
-            after, _ = process.communicate("\n", timeout=60)
-            assert process.returncode == 0, "".join(before) + after
-        yield go_on
-    return run
+    def go_on():
+        after, _ = process.communicate("\n", timeout=60)
+        assert process.returncode == 0, "".join(before) + after
+    yield go_on
 
 
-@pytest.fixture
-def apply_saved(user_environment):
+def apply_saved(environment):
     """Runs `vorlixd-settings --apply`; returns its line and exit code."""
-    def run(bus, **variables):
-        result = subprocess.run([SETTINGS, "--apply"], capture_output=True, text=True, timeout=60,
-                                env=user_environment(bus, **variables))
-        return result.stdout, result.returncode
-    return run
+    result = subprocess.run([SETTINGS, "--apply"], capture_output=True, text=True, timeout=60, env=environment)
+    return result.stdout, result.returncode
 
 
 NO_SETTINGS_YET = "Showing the defaults: the service keeps no settings yet."
 UNREAD = "Showing the defaults: the settings the service keeps could not be read."
-# Each row: the mice, the bus policy (None: no service; "no bus": none reachable), who runs the window, what
-# polkit answers everyone (None: no polkit), the administrator's options, the lines the window shows (the source
-# line before Apply) and its language. WindowStateTest.cpp tables which line follows which answer; these rows
-# keep each way an answer reaches the real window.
+# Each row: the mice, the bus policy (None: no service; "no bus": none reachable), who runs the window, what polkit
+# answers everyone (None: no polkit), the administrator's options, the lines shown (source line: before Apply) and
+# the language. WindowStateTest.cpp tables which line follows which answer; these keep each way one reaches the window.
 Row = namedtuple("Row", "mice service user answer options mouse_line access_line administrator_line "
                  "result_line source_line language",
                  defaults=(A_MOUSE, "open", None, None, None, M3, "", "", APPLIED, NO_SETTINGS_YET, "C"))
@@ -159,28 +152,28 @@ def test_window_says_what_the_service_answers(workdir, mouse_rig, start_daemon, 
 
 # An earlier version's file beside kept settings: the kept ones are shown, and the login entry
 # of an earlier version leaves sending them to the service.
-def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse_rig, scene_that_waits, window,
-                                                        apply_saved, config_home):
+def test_applied_settings_are_sent_kept_and_shown_again(serve, system_bus, mouse_rig, user_environment, window,
+                                                        config_home):
     _, (mouse,) = serve(A_MOUSE)
-    with scene_that_waits("appliesChangedSettings", system_bus) as go_on:
+    with scene_that_waits("appliesChangedSettings", user_environment(system_bus)) as go_on:
         (second,) = plug(mouse_rig, [Mouse(WIRED_PRO, product="Glide Pro")])
         go_on()
     assert mouse.reports == second.reports == [report_for(CHOSEN)]
     earlier_version_file(config_home, EARLIER + "frequency=250\nspeed=4\n")
     window("opensWithTheSavedSettings", system_bus, EXPECTED_SOURCE=KEPT_SHOWN, EXPECTED_SHOWN=SHOWN_CHOSEN)
     assert mouse.reports == [report_for(CHOSEN)]  # neither opening nor Defaults sends anything
-    assert apply_saved(system_bus) == ("The service sends the settings it keeps whenever a mouse comes back: nothing "
-                                       "was sent.\n", 0)
+    assert apply_saved(user_environment(system_bus)) == (
+        "The service sends the settings it keeps whenever a mouse comes back: nothing was sent.\n", 0)
     assert mouse.reports == [report_for(CHOSEN)]
 
 
 # One mouse of two given its own speed from the window, by keyboard; the other is sent nothing.
 # Set back, it gets the kept settings.
-def test_one_mouse_its_own_settings(serve, system_bus, scene_that_waits):
+def test_one_mouse_its_own_settings(serve, system_bus, user_environment):
     _, (first, second) = serve([Mouse(WIRELESS), Mouse(WIRED_PRO, product="Glide Pro")])
     assert system_bus.configure(CHOSEN, member="configureAndKeep", interface=MICE).error is None
     own = CHOSEN[:5] + (3,)
-    with scene_that_waits("givesOneMouseItsOwnSettings", system_bus) as go_on:
+    with scene_that_waits("givesOneMouseItsOwnSettings", user_environment(system_bus)) as go_on:
         assert (first.reports, second.reports) == ([report_for(CHOSEN)], [report_for(CHOSEN), report_for(own)])
         go_on()
     assert second.reports[-1] == report_for(CHOSEN)
@@ -188,17 +181,13 @@ def test_one_mouse_its_own_settings(serve, system_bus, scene_that_waits):
 
 def test_settings_of_an_earlier_version_are_shown_as_far_as_they_can_be_read(serve, system_bus, window, config_home):
     _, (mouse,) = serve(A_MOUSE)
-    earlier_version_file(config_home, "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=false\n"
-                         "remapGestureButton=false\nfrequency=0\nspeed=0\n")
-    file = config_home / "vorlixd" / "vorlixd-settings.conf"
+    file = earlier_version_file(config_home, "liftOffDetection=false\nsmartScrolling=true\nremapWheelPress=false\n"
+                                "remapGestureButton=false\nfrequency=0\nspeed=0\n")
     before = file.read_text()
     window("opensWithTheSavedSettings", system_bus, EXPECTED_SHOWN="false true false false 1000 3",
            EXPECTED_SOURCE=f"Showing what could be read of the settings you saved with an earlier version in {file}; "
            "the defaults stand in for the rest. That file is left as it is.")
     assert file.read_text() == before and mouse.reports == []
-
-
-NO_SYSTEM_BUS = "The system bus cannot be reached: nothing was sent.\n"
 
 
 # Settings saved by an earlier version, the administrator's options, the mice, and what
@@ -218,8 +207,8 @@ NO_SYSTEM_BUS = "The system bus cannot be reached: nothing was sent.\n"
     (SAVED, None, A_MOUSE, NO_SYSTEM_BUS, 1, None),
 ], ids=["earlier version's settings", "nothing saved", "damaged file", "no mouse", "administrator's settings",
         "administrator's file invalid", "no bus", "silent bus"])
-def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_saved, request, saved, options, mice,
-                                line, code, sent):
+def test_apply_without_a_window(serve, system_bus, config_home, workdir, user_environment, request, saved, options,
+                                mice, line, code, sent):
     _, devices = serve(mice)
     if saved:
         earlier_version_file(config_home, saved)
@@ -231,24 +220,25 @@ def test_apply_without_a_window(serve, system_bus, config_home, workdir, apply_s
         silent.bind(str(workdir / "silent-bus"))
         silent.listen()
         bus = {"DBUS_SYSTEM_BUS_ADDRESS": f"unix:path={workdir}/{unreachable}"} if unreachable else {}
-        assert apply_saved(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults), **bus) == (line.format(defaults), code)
+        environment = user_environment(system_bus, VORLIXD_DEFAULTS_FILE=str(defaults), **bus)
+        assert apply_saved(environment) == (line.format(defaults), code)
     assert [d.reports for d in devices] == [[report_for(sent)] if sent else [] for d in devices]
     assert system_bus.get_property("keptSettings", interface=MICE) == "a{sv} 0"  # sending is not keeping
 
 
-def test_window_follows_a_mouse_that_arrived(serve, system_bus, mouse_rig, scene_that_waits):
+def test_window_follows_a_mouse_that_arrived(serve, system_bus, mouse_rig, user_environment):
     serve([])
-    with scene_that_waits("followsAMouseThatArrived", system_bus) as go_on:
+    with scene_that_waits("followsAMouseThatArrived", user_environment(system_bus)) as go_on:
         plug(mouse_rig, A_MOUSE)
         kept = system_bus.configure((True, False, True, False, 250, 4), member="configureAndKeep", interface=MICE)
         assert kept.error is None, kept
         go_on()
 
 
-def test_window_stays_responsive_while_the_service_is_stuck(serve, system_bus, scene_that_waits):
+def test_window_stays_responsive_while_the_service_is_stuck(serve, system_bus, user_environment):
     daemon, (mouse,) = serve(A_MOUSE)
     daemon.process.send_signal(signal.SIGSTOP)
-    with scene_that_waits("staysResponsiveWhileTheServiceIsStuck", system_bus) as go_on:
+    with scene_that_waits("staysResponsiveWhileTheServiceIsStuck", user_environment(system_bus)) as go_on:
         daemon.process.kill()  # it goes away without answering
         go_on()
 
@@ -267,9 +257,6 @@ def test_focus_asks_polkit_only(serve, system_bus, polkit, window, workdir):
 
 
 # The arguments are read before a display is needed: none is given here.
-USAGE = "Usage: vorlixd-settings [--apply | --help]\n"
-
-
 @pytest.mark.parametrize("arguments, output, code", [
     (["--help"], USAGE, 0), (["--bogus"], USAGE, 2), (["--apply", "--help"], USAGE, 2),
     ([], "No display to open the window on.\n", 1),

@@ -44,9 +44,8 @@ def desktop(display, workdir):
     runtime = workdir / "runtime"  # the accessibility bus's socket, never in a folder other runs share
     runtime.mkdir(mode=0o700)
     session = Bus(workdir / "session", kind="session")
-    environment = {**plain_environment(), **session.environment(), "DISPLAY": display,
-                   "XDG_RUNTIME_DIR": str(runtime), "XDG_CACHE_HOME": str(workdir / "cache"),
-                   "GSETTINGS_BACKEND": "memory"}
+    environment = {**plain_environment(), **session.environment(), "DISPLAY": display, "XDG_RUNTIME_DIR": str(runtime),
+                   "XDG_CACHE_HOME": str(workdir / "cache"), "GSETTINGS_BACKEND": "memory"}
     # The bus and its registry stay in the launcher's process group. Given the display, the launcher would
     # set the bus's name on the root window and remove it at moments of its own: it is set here instead.
     launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
@@ -120,9 +119,8 @@ def test_a_screen_reader_reaches_the_whole_window(serve, system_bus, user_enviro
     serve([mouse for mouse, _, _ in MOUSE_ROWS])
     assert system_bus.configure((True, False, True, False, 500, 2), member="configureAndKeep",
                                 interface=MICE).error is None
-    window = subprocess.Popen([SETTINGS], env=user_environment(system_bus, **desktop, QT_ACCESSIBILITY="1",
-                                                               QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
-                                                               QT_SCALE_FACTOR=str(scale)))
+    window = subprocess.Popen([SETTINGS], env=user_environment(
+        system_bus, **desktop, QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_SCALE_FACTOR=str(scale)))
     # The window fills in as the service answers, and moves once it has grown: read until it has settled.
     deadline = time.monotonic() + 60
     try:

@@ -16,6 +16,10 @@ from pathlib import Path
 
 import pytest
 
+from buses import NOBODY, Bus, as_user
+from expected import startup_lines
+from mice import plug
+
 LAUNCH = "umockdev-wrapper /usr/bin/python3 -m pytest tests/e2e"
 DEFAULT_VORLIXD = os.path.join(os.path.dirname(__file__), "..", "..", "build", "src", "vorlixd")
 LEAK_SUPPRESSIONS = Path(__file__).resolve().parents[1] / "settings" / "leak-sanitizer.supp"
@@ -72,8 +76,6 @@ def workdir():
 @pytest.fixture
 def system_bus(workdir):
     """A private system bus where root may own the service name and anyone may call it."""
-    from buses import Bus
-
     bus = Bus(workdir / "system")
     yield bus
     bus.close()
@@ -97,8 +99,6 @@ def display():
 @pytest.fixture
 def config_home(workdir):
     """The XDG config folder of the user at the window (nobody may write there too)."""
-    from buses import NOBODY
-
     folder = workdir / "config"
     folder.mkdir()
     os.chown(folder, NOBODY, NOBODY)
@@ -129,8 +129,6 @@ class RunningDaemon:
     STARTUP_LINES = 6
 
     def __init__(self, rig, vorlixd, output, environment, user, args):
-        from buses import as_user
-
         self.output = output
         self.process = rig.popen(as_user(user, [vorlixd, "--daemon", "true", *args]), env_extra=environment,
                                  stdout=output.open("w"), stderr=output.with_suffix(".err").open("w"))
@@ -194,9 +192,6 @@ def polkit(system_bus):
 def serve(mouse_rig, system_bus, start_daemon):
     """serve(mice, args=()) plugs the mice in and starts root's daemon on the system bus;
     returns the daemon, its start-up lines already read, and the emulated mice."""
-    from expected import startup_lines
-    from mice import plug
-
     def start(mice, args=()):
         devices = plug(mouse_rig, mice)
         daemon = start_daemon(system_bus.environment(), args=args)

@@ -86,7 +86,6 @@ class SettingsWindowTest : public QObject {
             .join(' ');
     }
 
-    // Waits for this scene's test to say "go on" once it has read "waiting".
     static void waitForTheTest() {
         std::cout << "waiting" << std::endl;
         std::string line;

@@ -41,12 +41,6 @@ namespace {
 // Sent, or nothing to send, but a mouse's record could not be written.
 constexpr int EXIT_CODE_NOT_RECORDED = 2;
 
-// What one mouse gets: settings and whose they are, or nothing.
-struct Choice {
-    std::optional<MouseSettings> settings;
-    MouseRecord::Source source = MouseRecord::Source::None;
-};
-
 // The administrator's settings while they are valid; says so, or why they are ignored.
 std::optional<MouseSettings> administratorSettings(const ApplyEnvironment& environment, ApplyLog& log) {
     const ReadSettings administrator = AdministratorSettings::read(environment.administratorFile);
@@ -89,27 +83,24 @@ ownSettings(const ApplyEnvironment& environment, const std::vector<Mouse>& mice,
     const bool alone = appearedAlone && mice.size() == 1 && !read.settings.empty();
     const std::vector<Mouse> present = alone ? Mice::ofModel(mice.front().productId) : mice;
     for (size_t i = 0; i < mice.size() && !read.settings.empty(); ++i) {
-        const auto found = read.settings.find(OwnSettingsFile::identityOf(mice[i], present));
-        own[i] = found != read.settings.end() ? std::optional<MouseSettings>(found->second) : std::nullopt;
+        own[i] = read.of(mice[i], present);
     }
     return own;
 }
 
-// What each mouse gets: the administrator's settings while they are valid, else its own, else
-// the family's kept ones, else nothing.
-std::vector<Choice> choose(const ApplyEnvironment& environment, const std::vector<Mouse>& mice, bool appearedAlone,
-                           ApplyLog& log) {
-    if (const std::optional<MouseSettings> administrator = administratorSettings(environment, log)) {
-        return std::vector<Choice>(mice.size(), {administrator, MouseRecord::Source::Administrator});
-    }
-    const std::vector<std::optional<MouseSettings>> own = ownSettings(environment, mice, appearedAlone, log);
-    const bool familyNeeded = std::any_of(own.begin(), own.end(), [](const auto& settings) { return !settings; });
+// What each mouse gets. A file is read, and said of, only while it may still decide something.
+std::vector<SettingsChoice> choose(const ApplyEnvironment& environment, const std::vector<Mouse>& mice,
+                                   bool appearedAlone, ApplyLog& log) {
+    const std::optional<MouseSettings> administrator = administratorSettings(environment, log);
+    const std::vector<std::optional<MouseSettings>> own = administrator
+                                                              ? std::vector<std::optional<MouseSettings>>(mice.size())
+                                                              : ownSettings(environment, mice, appearedAlone, log);
+    const bool familyNeeded = !administrator &&
+                              std::any_of(own.begin(), own.end(), [](const auto& settings) { return !settings; });
     const std::optional<MouseSettings> family = familyNeeded ? familySettings(environment, log) : std::nullopt;
-    std::vector<Choice> choices;
+    std::vector<SettingsChoice> choices;
     for (const std::optional<MouseSettings>& settings : own) {
-        choices.push_back(settings ? Choice{settings, MouseRecord::Source::Own}
-                          : family ? Choice{family, MouseRecord::Source::Family}
-                                   : Choice{});
+        choices.push_back(SettingsChoice::of(administrator, settings, family));
     }
     return choices;
 }
@@ -136,8 +127,8 @@ Outcome sendWithRetries(const Mouse& mouse, const Packet& report, ApplyLog& log)
 
 // Writes what the mouse was sent in its turn, or that it got nothing; says so when it could not.
 // False when the record is missing.
-bool record(const ApplyEnvironment& environment, const WholeFile::Lock& turn, const Mouse& mouse, const Choice& choice,
-            Outcome outcome, std::optional<uint64_t> appearedAt, ApplyLog& log) {
+bool record(const ApplyEnvironment& environment, const WholeFile::Lock& turn, const Mouse& mouse,
+            const SettingsChoice& choice, Outcome outcome, std::optional<uint64_t> appearedAt, ApplyLog& log) {
     const MouseRecords::Write write = environment.records.sent(turn, mouse, choice.settings, environment.sender(),
                                                                choice.source, outcome, appearedAt);
     if (write != MouseRecords::Write::Done) {
@@ -154,8 +145,8 @@ bool record(const ApplyEnvironment& environment, const WholeFile::Lock& turn, co
 // once, the record names the one that sent last; the settings should reach the mouse first. A
 // mouse that appeared, or every mouse after a resume, is recorded as sent nothing when it gets
 // nothing, since it has nothing of what it had.
-int sendToEach(const ApplyEnvironment& environment, const std::vector<Mouse>& mice, const std::vector<Choice>& choices,
-               std::optional<uint64_t> appearedAt, ApplyLog& log) {
+int sendToEach(const ApplyEnvironment& environment, const std::vector<Mouse>& mice,
+               const std::vector<SettingsChoice>& choices, std::optional<uint64_t> appearedAt, ApplyLog& log) {
     const bool reset = appearedAt || environment.sender() == MouseRecord::Sender::Resume;
     bool allSent = true;
     bool allRecorded = true;

@@ -92,10 +92,10 @@ public:
     static std::vector<Mouse> ofModel(uint16_t productId) {
         std::vector<Mouse> mice;
         for (const std::string& node : entries("/sys/class/hidraw", DT_LNK)) {
-            for (const Mouse& mouse : usbDeviceOf(node) ? at("/dev/" + node) : std::vector<Mouse>()) {
-                if (mouse.productId == productId) {
-                    mice.push_back(mouse);
-                }
+            // A node with no USB device above it is no such mouse, and at() would list every device for it.
+            const std::vector<Mouse> found = usbDeviceOf(node) ? at("/dev/" + node) : std::vector<Mouse>();
+            if (!found.empty() && found.front().productId == productId) {
+                mice.push_back(found.front());
             }
         }
         return mice;

@@ -38,6 +38,21 @@ struct MouseRecord {
     static uint64_t now();
 };
 
+// What one mouse gets, and whose settings they are: the administrator's while they are valid,
+// else its own, else the family's kept ones, else nothing.
+struct SettingsChoice {
+    std::optional<MouseSettings> settings;
+    MouseRecord::Source source = MouseRecord::Source::None;
+
+    static SettingsChoice of(const std::optional<MouseSettings>& administrator, const std::optional<MouseSettings>& own,
+                             const std::optional<MouseSettings>& family) {
+        return administrator ? SettingsChoice{administrator, MouseRecord::Source::Administrator}
+               : own         ? SettingsChoice{own, MouseRecord::Source::Own}
+               : family      ? SettingsChoice{family, MouseRecord::Source::Family}
+                             : SettingsChoice{};
+    }
+};
+
 // A mouse's record as read: an empty one when there is none, or when the file there was refused,
 // and then why.
 struct ReadRecord {

@@ -72,6 +72,11 @@ std::string OwnSettingsFile::identityOf(const Mouse& mouse, const std::vector<Mo
            (bySerial ? "/serial/" + escaped(Utf8::encode(mouse.serialNumber)) : "/port/" + escaped(mouse.usbDevice));
 }
 
+std::optional<MouseSettings> OwnSettingsFile::Read::of(const Mouse& mouse, const std::vector<Mouse>& present) const {
+    const auto found = settings.find(identityOf(mouse, present));
+    return found != settings.end() ? std::optional<MouseSettings>(found->second) : std::nullopt;
+}
+
 OwnSettingsFile::Read OwnSettingsFile::load() const {
     const WholeFile::Read read = WholeFile::read(filePath, LONGEST_FILE);
     if (read.status != WholeFile::Read::Status::Read) {

@@ -45,6 +45,9 @@ public:
         std::map<std::string, MouseSettings> settings;
         size_t refusedLines = 0;
         std::optional<FileFault> fault;
+
+        // The own settings of `mouse` among the mice `present`, found by its identity there.
+        std::optional<MouseSettings> of(const Mouse& mouse, const std::vector<Mouse>& present) const;
     };
     Read load() const;
     static Read fromText(const std::string& text);

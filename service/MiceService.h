@@ -34,7 +34,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -165,12 +164,9 @@ private:
     // The mice present, and the own settings each of them has by its identity among them.
     struct Present {
         std::vector<Mouse> mice;
-        std::map<std::string, MouseSettings> own;
+        OwnSettingsFile::Read own;
 
-        std::optional<MouseSettings> ownOf(const Mouse& mouse) const {
-            const auto found = own.find(OwnSettingsFile::identityOf(mouse, mice));
-            return found != own.end() ? std::optional<MouseSettings>(found->second) : std::nullopt;
-        }
+        std::optional<MouseSettings> ownOf(const Mouse& mouse) const { return own.of(mouse, mice); }
         std::optional<Mouse> on(const std::string& usbDevice) const {
             const auto found = std::find_if(mice.begin(), mice.end(),
                                             [&usbDevice](const Mouse& mouse) { return mouse.usbDevice == usbDevice; });
@@ -184,7 +180,7 @@ private:
             std::wcout << L"已忽略：" << ServiceSentences::ownFileIgnored(read.fault, read.refusedLines, own.path())
                        << std::endl;
         }
-        return {Mice::list(), read.settings};
+        return {Mice::list(), read};
     }
 
     QList<QVariantMap> listed(bool sayIgnored) const {
@@ -287,7 +283,7 @@ private:
             }
             settle.start();
         }
-        return call.createReply(QVariant::fromValue(answered(*mouse, present(false), outcome)));
+        return call.createReply(QVariant::fromValue(answered(*mouse, {before.mice, own.load()}, outcome)));
     }
 
     // The mouse follows the family's settings again, and gets now what it would get when plugged
@@ -301,12 +297,11 @@ private:
         if (own.keep(OwnSettingsFile::identityOf(*mouse, before.mice), std::nullopt) != OwnSettingsFile::Write::Done) {
             return errorReply(call, Outcome::NotForgotten);
         }
-        const std::optional<MouseSettings> administrator =
-            AdministratorSettings::read(AdministratorSettings::filePath()).settings;
-        const std::optional<MouseSettings> family = administrator ? administrator : kept.load().settings;
-        if (family) {
-            sendAndRecord(*mouse, *family,
-                          administrator ? MouseRecord::Source::Administrator : MouseRecord::Source::Family);
+        const SettingsChoice gets = SettingsChoice::of(
+            AdministratorSettings::read(AdministratorSettings::filePath()).settings, std::nullopt,
+            kept.load().settings);
+        if (gets.settings) {
+            sendAndRecord(*mouse, *gets.settings, gets.source);
         }
         settle.start();
         return call.createReply();

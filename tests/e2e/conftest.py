@@ -166,10 +166,11 @@ def start_daemon(mouse_rig, vorlixd, workdir):
 
     def start(environment, user=None, args=()):
         output = workdir / f"daemon{len(daemons)}.out"
-        # Kept settings go to a folder of the test's, never to the machine's state directory.
+        # Kept settings go to a folder of the test's, never to the machine's state directory, and
+        # the administrator's file is the test's too.
         state = workdir / "state"
         state.mkdir(exist_ok=True)
-        environment = {"STATE_DIRECTORY": str(state), **environment}
+        environment = {"STATE_DIRECTORY": str(state), "VORLIXD_DEFAULTS_FILE": str(workdir / "defaults"), **environment}
         daemons.append(RunningDaemon(mouse_rig, vorlixd, output, environment, user, args))
         return daemons[-1]
 

@@ -65,7 +65,8 @@ def keep_own(bus, usb_device, values):
 
 
 # Two models and a twin: one mouse is given its own speed, a keep for the family leaves it as it
-# is, and once it follows the family's again it gets them at once. An unknown mouse keeps nothing.
+# is, and once it follows the family's again it gets them at once, or the administrator's while
+# those are valid. An unknown mouse keeps nothing.
 def test_each_mouse_its_own_settings(serve, system_bus, workdir):
     _, devices = serve([Mouse(WIRELESS, serial="A"), Mouse(WIRED_PRO, serial="P"), Mouse(WIRELESS, serial="A")])
     first, pro, twin = devices
@@ -82,6 +83,12 @@ def test_each_mouse_its_own_settings(serve, system_bus, workdir):
     listed = mice_of(system_bus, "get-property", SERVICE, OBJECT_PATH, MICE, "mice")
     assert [(m["identity"], m["sentFrom"], m["ownSettings"]) for m in listed] == [
         ("c652/port/1-01", "family", {}), ("c652/port/1-03", "family", {}), ("c656/serial/P", "family", {})]
+    # While the administrator's file is valid, a mouse that follows the family's again gets its settings.
+    administrator = KEPT[:5] + (1,)
+    (workdir / "defaults").write_text(f'VORLIXD_OPTIONS="{" ".join(arguments(administrator))}"\n')
+    keep_own(system_bus, "1-02", own)
+    assert system_bus.configure(("'1-02'",), "gdbus", member="forgetMouseSettings", interface=MICE) == Reply(None, None)
+    assert pro.reports[-1] == report_for(administrator)
     written = (workdir / "state" / "own-settings").read_text()
     assert keep_own(system_bus, "9-9", own).endswith("这个 USB 设备上没有适配的鼠标。")
     assert (workdir / "state" / "own-settings").read_text() == written == ""

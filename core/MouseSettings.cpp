@@ -86,9 +86,9 @@ std::wstring MouseSettings::toOptionLine() const {
     return line;
 }
 
-MouseSettings MouseSettings::fromOptions(const std::vector<std::wstring>& words) {
+MouseSettings MouseSettings::fromOptions(const std::vector<std::wstring>& words, const MouseSettings& base) {
     CLIParser().parse(words); // the one grammar: it refuses what the mouse would not take
-    MouseSettings chosen;
+    MouseSettings chosen = base;
     for (size_t word = 0; word + 1 < words.size(); word += 2) {
         const std::optional<size_t> i = withOption(words[word]);
         if (!i) {

@@ -64,9 +64,10 @@ public:
     std::wstring toOptionLine() const;
 
     // Setting options in the command line's grammar: any of the six, in any order, the last one
-    // winning, the rest at their defaults. Throws CLIException with the command line's own
-    // message for anything else, --daemon included: these words never start a service.
-    static MouseSettings fromOptions(const std::vector<std::wstring>& words);
+    // winning, the rest as in `base`. Throws CLIException with the command line's own message for
+    // anything else, --daemon included: these words never start a service.
+    static MouseSettings fromOptions(const std::vector<std::wstring>& words,
+                                     const MouseSettings& base = MouseSettings());
 
     // Where and why the command line's grammar refuses these options; none when it takes them.
     static std::optional<OptionRefusal> refusal(const std::vector<std::wstring>& words);

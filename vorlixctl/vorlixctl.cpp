@@ -191,16 +191,6 @@ void forgetOwn(const CtlRequest& request) {
     });
 }
 
-// `base` with the options given changed.
-MouseSettings changed(const MouseSettings& base, const std::vector<std::wstring>& options) {
-    MouseSettings settings = base;
-    for (size_t word = 0; word + 1 < options.size(); word += 2) {
-        const size_t i = MouseSettings::withOption(options[word]).value();
-        settings[i] = MouseSettings::settings()[i].valueOf(options[word + 1]).value();
-    }
-    return settings;
-}
-
 // The options given change the kept settings, or a mouse's own, or the defaults where none are
 // kept; a value that the grammar refuses is reported as vorlixd reports it, and nothing is sent.
 void keepChanged(const CtlRequest& request) {
@@ -216,13 +206,13 @@ void keepChanged(const CtlRequest& request) {
     };
     if (request.mouse.isEmpty()) {
         read([request, kept](const MouseService::Reading& reading) {
-            keep(request, changed(kept(reading), request.options), finishWith);
+            keep(request, MouseSettings::fromOptions(request.options, kept(reading)), finishWith);
         });
         return;
     }
     withNamedMouse(request, [request, kept](const MouseService::Reading& reading, const MouseService::Mouse& mouse) {
         const MouseSettings base = ClientSentences::settingsIn(mouse.own).value_or(kept(reading));
-        keepOwn(request, mouse, changed(base, request.options), finishWith);
+        keepOwn(request, mouse, MouseSettings::fromOptions(request.options, base), finishWith);
     });
 }
 
